@@ -1,0 +1,75 @@
+// TRowIndex: an ordered multiset of fixed-width integer tuples with positions (ranks).
+//
+// The table engine keeps one TRowIndex per distinct key layout that a cursor or a lookup needs.
+// An entry is `Width()` signed 64-bit columns: the encoded key values, then the record's slot
+// number as the last column, so every entry is unique and ties fall back to the order of
+// addition. Entries live in sorted blocks of bounded size; a Fenwick tree over the block sizes
+// turns ranks into blocks and back in O(log blocks), so insert, erase, bound searches and
+// positional access are all logarithmic and a range's length is a subtraction of two ranks.
+//
+// Not thread-safe; the program touches tables from one thread only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace velmora::store {
+
+class TRowIndex {
+public:
+    // REQUIRES: width >= 1.
+    explicit TRowIndex(int width);
+    ~TRowIndex();
+    TRowIndex(const TRowIndex&) = delete;
+    TRowIndex& operator=(const TRowIndex&) = delete;
+
+    int Width() const { return m_width; }
+    std::size_t Size() const { return m_size; }
+    // Grows with every change, so a cached rank can tell whether it is still valid.
+    std::uint64_t Version() const { return m_version; }
+
+    // REQUIRES: entry has Width() columns and is not present yet.
+    void Insert(const std::int64_t* entry);
+    // Returns false when the entry was not present.
+    bool Erase(const std::int64_t* entry);
+
+    // Rank of the first entry whose first `columns` columns are >= key (LowerBound) or > key
+    // (UpperBound); Size() when there is none. REQUIRES: 0 <= columns <= Width().
+    std::size_t LowerBound(const std::int64_t* key, int columns) const;
+    std::size_t UpperBound(const std::int64_t* key, int columns) const;
+
+    // REQUIRES: rank < Size(). The pointer is valid until the next Insert or Erase.
+    const std::int64_t* At(std::size_t rank) const;
+
+    // Bytes held by the index (for the memory figures of the benchmarks).
+    std::size_t MemoryUsage() const;
+
+private:
+    struct TBlock {
+        std::vector<std::int64_t> data;  // count() * width columns, sorted
+    };
+
+    std::unique_ptr<TBlock> NewBlock() const;
+    std::size_t BlockCount(const TBlock& b) const { return b.data.size() / m_width; }
+    int Compare(const std::int64_t* a, const std::int64_t* b, int columns) const;
+    // Index of the first block whose last entry is >= key (or > key when `upper`).
+    std::size_t FindBlock(const std::int64_t* key, int columns, bool upper) const;
+    std::size_t Bound(const std::int64_t* key, int columns, bool upper) const;
+    std::size_t BlockStart(std::size_t block) const;  // rank of the block's first entry
+    void FenwickAdd(std::size_t block, std::ptrdiff_t delta);
+    void RebuildFenwick();
+
+    int m_width;
+    std::size_t m_size = 0;
+    std::uint64_t m_version = 0;
+    std::vector<std::unique_ptr<TBlock>> m_blocks;
+    std::vector<std::size_t> m_fenwick;  // 1-based Fenwick tree over block sizes
+    // Last block reached by At(), so that walking ranks in order costs O(1) a step.
+    mutable std::size_t m_hintBlock = 0;
+    mutable std::size_t m_hintStart = 0;
+    mutable std::uint64_t m_hintVersion = ~std::uint64_t{0};
+};
+
+}  // namespace velmora::store

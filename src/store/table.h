@@ -1,0 +1,266 @@
+// The table engine: in-memory tables of records and the cursors that read and change them.
+//
+// A TTable owns a set of records with an ordered list of field definitions; it is also a cursor
+// on itself. Further cursors share a table's records through CloneCursor: every change made
+// through any of them is seen at once by all. Each cursor has its own current record, its own
+// order (IndexFieldNames; empty means order of addition), an optional filter of the form
+// "FIELD = n" and an optional master link (the detail shows only the records whose leading index
+// fields equal the master's named fields in the master's current record).
+//
+// Every cursor view is an equality range of a shared ordered index (row_index.h) keyed by the
+// constrained fields, then the order fields, then the order of addition; so ordered walks,
+// filters, master links and lookups reach their records through index ranges, never by scanning.
+// Indexes are made on first use and kept up to date by every change.
+//
+// Every posted change and deletion goes into the table's change log; SavePoint reads a position
+// in it, SetSavePoint rolls the table back to a position (newest change first) and
+// MergeChangeLog accepts all changes.
+//
+// Values: a null reads as 0, "" or the zero moment. Text of a text(n) field is cut to n bytes
+// and loses trailing 0x20 bytes when it is written; an empty memo is null. Text is kept as the
+// bytes it was given (code page 932 in this program).
+//
+// Single-threaded. A cursor must not outlive the table it was cloned from being closed or
+// reloaded; such use raises ETableError instead of touching freed memory.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "date_time.h"
+#include "errors.h"
+
+namespace velmora::store {
+
+enum class TFieldKind : std::uint8_t { AutoInc, Integer, Text, Memo, DateTime };
+
+struct TFieldDef {
+    std::string Name;
+    TFieldKind Kind = TFieldKind::Integer;
+    // Width in bytes for Text; the declared (non-limiting) size for Memo; 0 otherwise.
+    int Size = 0;
+
+    friend bool operator==(const TFieldDef&, const TFieldDef&) = default;
+};
+
+// One field value: null, an integer, a text or a moment.
+using TValue = std::variant<std::monostate, std::int32_t, std::string, TDateTime>;
+
+enum class TDataSetState : std::uint8_t { Inactive, Browse, Edit, Insert };
+
+class TCursor;
+struct TTableData;
+
+// A field of a cursor's current record (or of its pending edit). A light handle: valid as long
+// as the cursor lives.
+class TField {
+public:
+    TField(TCursor& cursor, int index) : m_cursor(&cursor), m_index(index) {}
+
+    int Index() const { return m_index; }
+    const TFieldDef& Def() const;
+    bool IsNull() const;
+    TValue Value() const;
+    std::int32_t AsInteger() const;
+    std::string AsString() const;
+    TDateTime AsDateTime() const;
+
+    // REQUIRES (all setters): the cursor is in Edit or Insert state; else ETableError.
+    void SetValue(const TValue& value);
+    void SetAsInteger(std::int32_t value) { SetValue(value); }
+    void SetAsString(std::string_view value) { SetValue(std::string(value)); }
+    void SetAsDateTime(TDateTime value) { SetValue(value); }
+    void Clear() { SetValue(std::monostate{}); }
+
+private:
+    TCursor* m_cursor;
+    int m_index;
+};
+
+class TCursor {
+public:
+    using THook = std::function<void(TCursor&)>;
+
+    TCursor();
+    virtual ~TCursor();
+    TCursor(const TCursor&) = delete;
+    TCursor& operator=(const TCursor&) = delete;
+
+    bool Active() const;
+    TDataSetState State() const { return Active() ? m_state : TDataSetState::Inactive; }
+    const std::vector<TFieldDef>& FieldDefs() const;
+
+    // Makes this cursor share Source's records, positioned on the first record. With reset it
+    // starts with no index, filter or master link; without, with copies of Source's.
+    void CloneCursor(TCursor& source, bool reset);
+
+    // Navigation. Only records that pass the filter and the master link are visited.
+    void First();
+    void Last();
+    void Next();   // at the last record: stays there and sets Eof
+    void Prior();  // at the first record: stays there and sets Bof
+    bool Eof();
+    bool Bof();
+    bool FindFirst();  // First; true when there is a record
+    bool FindNext();   // Next; true when it moved to a further record
+    int RecordCount();
+    int RecNo();            // 1-based position of the current record; 0 when there is none
+    void SetRecNo(int no);  // out of range: ETableError
+    bool IsEmpty() { return RecordCount() == 0; }
+
+    // Unknown name: ETableError "項目 'NAME' が見つかりません".
+    TField FieldByName(std::string_view name);
+    TField Fields(int index);
+    int FindFieldIndex(std::string_view name) const;  // -1 when unknown
+
+    // Changing.
+    void Append();  // posts or cancels a pending edit first; all fields null
+    void AppendRecord(std::span<const TValue> values);
+    void AppendRecord(std::initializer_list<TValue> values) {
+        AppendRecord(std::span<const TValue>(values.begin(), values.size()));
+    }
+    void Edit();  // no-op while already editing or appending; no current record: ETableError
+    void Post();
+    void Cancel();
+    void Delete();  // moves to the next record, or the previous one at the end
+
+    // Exact lookup from the first record in the cursor's order; false leaves the cursor where
+    // it was. Fields are one name or several joined by ";", with one value each.
+    bool Locate(std::string_view fields, std::span<const TValue> values);
+    bool Locate(std::string_view fields, std::initializer_list<TValue> values) {
+        return Locate(fields, std::span<const TValue>(values.begin(), values.size()));
+    }
+    bool Locate(std::string_view field, const TValue& value) {
+        return Locate(field, std::span<const TValue>(&value, 1));
+    }
+
+    // Order: one to three non-text field names joined by ";", or empty for order of addition.
+    // The current record stays current when it is still visible.
+    void SetIndexFieldNames(std::string_view names);
+    const std::string& IndexFieldNames() const { return m_indexFieldNames; }
+
+    // Master link. The detail's leading index fields are matched, in order, to the named master
+    // fields. The master must outlive the link or be destroyed first (destroying a master
+    // removes the link). An empty field list removes the link.
+    void SetMasterSource(TCursor* master);
+    void SetMasterFields(std::string_view names);
+    TCursor* MasterSource() const { return m_master; }
+    const std::string& MasterFields() const { return m_masterFields; }
+
+    // Filter of the form "FIELD = n"; effective while Filtered is on. A filter that is not of
+    // that form raises ETableError when it is applied.
+    void SetFilter(std::string_view filter);
+    void SetFiltered(bool on);
+    const std::string& Filter() const { return m_filter; }
+    bool Filtered() const { return m_filtered; }
+
+    // Notifications: before a record enters edit mode, before a record is posted (the handler
+    // may still set fields) and after a record was posted.
+    THook BeforeEdit;
+    THook BeforePost;
+    THook AfterPost;
+
+    // Change log of the shared table. SavePoint finishes a pending edit (posts it when a field
+    // was set, else cancels it) and returns the log position. SetSavePoint cancels a pending edit
+    // and undoes every change logged after the position, newest first. MergeChangeLog finishes a
+    // pending edit and empties the log; earlier positions become invalid.
+    int SavePoint();
+    void SetSavePoint(int position);
+    void MergeChangeLog();
+    int ChangeCount() const;
+
+protected:
+    void Attach(std::shared_ptr<TTableData> data);
+    void Detach();
+    TTableData& Data() const;
+
+private:
+    friend class TField;
+    struct TView;
+
+    void Sync();
+    void CheckActive() const;
+    void CheckBrowseMode();
+    void SetCurrentAt(std::size_t rank);
+    void ClearCurrent();
+    void RebuildView();
+    void Revalidate();
+    void PositionAfterChange(const std::vector<std::int64_t>& oldEntry);
+    bool ViewRange(std::size_t& lo, std::size_t& hi);
+    void ParseFilter();
+    std::vector<int> ParseFieldList(std::string_view names) const;
+    TValue ReadField(int index);
+    void WriteField(int index, const TValue& value);
+    void UnlinkMaster();
+    void Touch() { ++m_moveSerial; }
+
+    std::shared_ptr<TTableData> m_data;
+
+    std::string m_indexFieldNames;
+    std::vector<int> m_order;
+    std::string m_filter;
+    bool m_filtered = false;
+    int m_filterField = -1;
+    std::int32_t m_filterValue = 0;
+    TCursor* m_master = nullptr;
+    std::string m_masterFields;
+    std::vector<int> m_masterFieldIndexes;
+    std::vector<TCursor*> m_details;
+
+    std::unique_ptr<TView> m_view;
+
+    // The current record: its slot and its entry in the view index (kept to find its place
+    // again after other cursors changed the table).
+    std::int64_t m_slot = -1;
+    std::vector<std::int64_t> m_entry;
+    std::size_t m_rank = 0;
+    std::uint64_t m_rankVersion = 0;
+    bool m_eof = true;
+    bool m_bof = true;
+    std::uint64_t m_moveSerial = 0;  // grows whenever the current record moves or is posted
+
+    TDataSetState m_state = TDataSetState::Browse;
+    std::vector<TValue> m_buffer;
+    bool m_bufferModified = false;
+};
+
+// A table: its field definitions and records, and a cursor on itself.
+class TTable : public TCursor {
+public:
+    TTable(std::string name, std::vector<TFieldDef> fieldDefs, std::string indexFieldNames = "");
+
+    const std::string& TableName() const { return m_name; }
+    const std::vector<TFieldDef>& DeclaredFieldDefs() const { return m_declaredDefs; }
+
+    // Empties the table with its declared field definitions and opens it: counter 1, empty log.
+    void CreateDataSet();
+    // Drops all records; the table and its clones are unusable until created or loaded again.
+    void Close();
+
+    // Building blocks for reading and writing a table packet. OpenEmpty opens the table with
+    // the given field definitions; AppendLoadedRecord adds a record as it stands (no change
+    // log entry, no number drawn from the counter); SetAutoIncValue sets the counter.
+    void OpenEmpty(std::vector<TFieldDef> fieldDefs);
+    void AppendLoadedRecord(std::span<const TValue> values);
+    std::int32_t AutoIncValue() const;
+    void SetAutoIncValue(std::int32_t next);
+    // Calls `visit` with the values of every record in order of addition.
+    void ForEachRecord(const std::function<void(std::span<const TValue>)>& visit) const;
+
+    // Bytes held by records, indexes and the change log (for the benchmarks).
+    std::size_t MemoryUsage() const;
+
+private:
+    std::string m_name;
+    std::vector<TFieldDef> m_declaredDefs;
+    std::string m_defaultIndex;
+};
+
+}  // namespace velmora::store
