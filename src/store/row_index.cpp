@@ -13,7 +13,9 @@ constexpr std::size_t kMaxBlockEntries = 512;
 
 }  // namespace
 
-TRowIndex::TRowIndex(int width) : m_width(width) { assert(width >= 1); }
+TRowIndex::TRowIndex(int width) : m_width(width) {
+    assert(width >= 1);
+}
 
 TRowIndex::~TRowIndex() = default;
 
@@ -33,13 +35,12 @@ int TRowIndex::Compare(const std::int64_t* a, const std::int64_t* b, int columns
 }
 
 std::size_t TRowIndex::FindBlock(const std::int64_t* key, int columns, bool upper) const {
+    // Searches the packed copy of the blocks' last entries, which stays in cache.
     std::size_t lo = 0;
     std::size_t hi = m_blocks.size();
     while (lo < hi) {
         const std::size_t mid = (lo + hi) / 2;
-        const TBlock& b = *m_blocks[mid];
-        const std::int64_t* last = b.data.data() + b.data.size() - m_width;
-        const int c = Compare(last, key, columns);
+        const int c = Compare(m_lastEntries.data() + mid * m_width, key, columns);
         if (upper ? c > 0 : c >= 0) {
             hi = mid;
         } else {
@@ -91,10 +92,39 @@ void TRowIndex::FenwickAdd(std::size_t block, std::ptrdiff_t delta) {
     }
 }
 
+void TRowIndex::UpdateLastEntry(std::size_t block) {
+    const TBlock& b = *m_blocks[block];
+    std::copy(b.data.end() - m_width, b.data.end(),
+              m_lastEntries.begin() + static_cast<std::ptrdiff_t>(block * m_width));
+}
+
+void TRowIndex::RefreshBlock(std::size_t block) {
+    m_counts[block] = static_cast<std::uint32_t>(BlockCount(*m_blocks[block]));
+    UpdateLastEntry(block);
+}
+
+void TRowIndex::InsertBlock(std::size_t at, std::unique_ptr<TBlock> block) {
+    const auto count = static_cast<std::uint32_t>(BlockCount(*block));
+    m_lastEntries.insert(m_lastEntries.begin() + static_cast<std::ptrdiff_t>(at * m_width),
+                         block->data.end() - m_width, block->data.end());
+    m_counts.insert(m_counts.begin() + static_cast<std::ptrdiff_t>(at), count);
+    m_blocks.insert(m_blocks.begin() + static_cast<std::ptrdiff_t>(at), std::move(block));
+    RebuildFenwick();
+}
+
+void TRowIndex::RemoveBlock(std::size_t at) {
+    m_lastEntries.erase(m_lastEntries.begin() + static_cast<std::ptrdiff_t>(at * m_width),
+                        m_lastEntries.begin() + static_cast<std::ptrdiff_t>((at + 1) * m_width));
+    m_counts.erase(m_counts.begin() + static_cast<std::ptrdiff_t>(at));
+    m_blocks.erase(m_blocks.begin() + static_cast<std::ptrdiff_t>(at));
+    RebuildFenwick();
+}
+
 void TRowIndex::RebuildFenwick() {
-    m_fenwick.assign(m_blocks.size() + 1, 0);
+    // Reads only the packed counts, never the blocks, so a rebuild stays cheap.
+    m_fenwick.assign(m_counts.size() + 1, 0);
     for (std::size_t i = 1; i < m_fenwick.size(); ++i) {
-        m_fenwick[i] += BlockCount(*m_blocks[i - 1]);
+        m_fenwick[i] += m_counts[i - 1];
         const std::size_t parent = i + (i & (~i + 1));
         if (parent < m_fenwick.size()) {
             m_fenwick[parent] += m_fenwick[i];
@@ -106,9 +136,9 @@ void TRowIndex::Insert(const std::int64_t* entry) {
     ++m_version;
     ++m_size;
     if (m_blocks.empty()) {
-        m_blocks.push_back(NewBlock());
-        m_blocks.back()->data.assign(entry, entry + m_width);
-        RebuildFenwick();
+        auto first = NewBlock();
+        first->data.assign(entry, entry + m_width);
+        InsertBlock(0, std::move(first));
         return;
     }
     // The block that holds the first entry greater than the new one, or the last block.
@@ -132,6 +162,10 @@ void TRowIndex::Insert(const std::int64_t* entry) {
         b.data.insert(b.data.begin() + static_cast<std::ptrdiff_t>(lo * m_width), entry,
                       entry + m_width);
         FenwickAdd(block, 1);
+        ++m_counts[block];
+        if (lo == count) {
+            UpdateLastEntry(block);
+        }
         return;
     }
     // Full block: split it. Appending at the very end (rising keys, the common case of new
@@ -149,7 +183,29 @@ void TRowIndex::Insert(const std::int64_t* entry) {
         target.data.insert(target.data.begin() + static_cast<std::ptrdiff_t>(at * m_width), entry,
                            entry + m_width);
     }
-    m_blocks.insert(m_blocks.begin() + static_cast<std::ptrdiff_t>(block + 1), std::move(fresh));
+    RefreshBlock(block);
+    InsertBlock(block + 1, std::move(fresh));
+}
+
+void TRowIndex::BulkLoad(const std::vector<std::int64_t>& entries) {
+    ++m_version;
+    m_blocks.clear();
+    const std::size_t count = entries.size() / m_width;
+    // Leave room in each block so that later inserts do not split at once.
+    const std::size_t perBlock = kMaxBlockEntries * 3 / 4;
+    for (std::size_t first = 0; first < count; first += perBlock) {
+        const std::size_t last = std::min(count, first + perBlock);
+        auto block = NewBlock();
+        block->data.assign(entries.begin() + static_cast<std::ptrdiff_t>(first * m_width),
+                           entries.begin() + static_cast<std::ptrdiff_t>(last * m_width));
+        m_blocks.push_back(std::move(block));
+    }
+    m_size = count;
+    m_lastEntries.resize(m_blocks.size() * m_width);
+    m_counts.resize(m_blocks.size());
+    for (std::size_t i = 0; i < m_blocks.size(); ++i) {
+        RefreshBlock(i);
+    }
     RebuildFenwick();
 }
 
@@ -176,21 +232,24 @@ bool TRowIndex::Erase(const std::int64_t* entry) {
     ++m_version;
     --m_size;
     if (count == 1) {
-        m_blocks.erase(m_blocks.begin() + static_cast<std::ptrdiff_t>(block));
-        RebuildFenwick();
+        RemoveBlock(block);
         return true;
     }
     b.data.erase(b.data.begin() + static_cast<std::ptrdiff_t>(lo * m_width),
                  b.data.begin() + static_cast<std::ptrdiff_t>((lo + 1) * m_width));
     FenwickAdd(block, -1);
+    --m_counts[block];
+    if (lo + 1 == count) {
+        UpdateLastEntry(block);
+    }
     // Merge a shrunken block into its successor when both fit, so that deletions do not leave
     // a long list of nearly empty blocks behind.
     if (block + 1 < m_blocks.size()) {
         TBlock& next = *m_blocks[block + 1];
         if (BlockCount(b) + BlockCount(next) <= kMaxBlockEntries / 2) {
             b.data.insert(b.data.end(), next.data.begin(), next.data.end());
-            m_blocks.erase(m_blocks.begin() + static_cast<std::ptrdiff_t>(block + 1));
-            RebuildFenwick();
+            RefreshBlock(block);
+            RemoveBlock(block + 1);
         }
     }
     return true;
@@ -233,6 +292,7 @@ const std::int64_t* TRowIndex::At(std::size_t rank) const {
 
 std::size_t TRowIndex::MemoryUsage() const {
     std::size_t bytes = sizeof(*this) + m_blocks.capacity() * sizeof(m_blocks[0]) +
+                        m_lastEntries.capacity() * sizeof(std::int64_t) +
                         m_fenwick.capacity() * sizeof(std::size_t);
     for (const auto& b : m_blocks) {
         bytes += sizeof(TBlock) + b->data.capacity() * sizeof(std::int64_t);

@@ -32,6 +32,8 @@ public:
 
     // REQUIRES: entry has Width() columns and is not present yet.
     void Insert(const std::int64_t* entry);
+    // Replaces the contents. REQUIRES: entries holds whole entries, sorted and unique.
+    void BulkLoad(const std::vector<std::int64_t>& entries);
     // Returns false when the entry was not present.
     bool Erase(const std::int64_t* entry);
 
@@ -59,13 +61,19 @@ private:
     std::size_t Bound(const std::int64_t* key, int columns, bool upper) const;
     std::size_t BlockStart(std::size_t block) const;  // rank of the block's first entry
     void FenwickAdd(std::size_t block, std::ptrdiff_t delta);
+    void UpdateLastEntry(std::size_t block);
+    void RefreshBlock(std::size_t block);  // its count and last entry, after its content changed
+    void InsertBlock(std::size_t at, std::unique_ptr<TBlock> block);
+    void RemoveBlock(std::size_t at);
     void RebuildFenwick();
 
     int m_width;
     std::size_t m_size = 0;
     std::uint64_t m_version = 0;
     std::vector<std::unique_ptr<TBlock>> m_blocks;
-    std::vector<std::size_t> m_fenwick;  // 1-based Fenwick tree over block sizes
+    std::vector<std::int64_t> m_lastEntries;  // last entry of each block, packed
+    std::vector<std::uint32_t> m_counts;      // entries of each block
+    std::vector<std::size_t> m_fenwick;       // 1-based Fenwick tree over block sizes
     // Last block reached by At(), so that walking ranks in order costs O(1) a step.
     mutable std::size_t m_hintBlock = 0;
     mutable std::size_t m_hintStart = 0;

@@ -58,6 +58,16 @@ enum class TDataSetState : std::uint8_t { Inactive, Browse, Edit, Insert };
 class TCursor;
 struct TTableData;
 
+namespace detail {
+// One field of a pending edit. Kept between records so that texts reuse their storage.
+struct TEditValue {
+    bool Null = true;
+    std::int32_t Integer = 0;
+    std::int64_t Milliseconds = 0;
+    std::string Text;
+};
+}  // namespace detail
+
 // A field of a cursor's current record (or of its pending edit). A light handle: valid as long
 // as the cursor lives.
 class TField {
@@ -181,9 +191,12 @@ protected:
     void Detach();
     TTableData& Data() const;
 
+    std::shared_ptr<TTableData> m_data;
+
 private:
     friend class TField;
     struct TView;
+    struct TLocatePlan;
 
     void Sync();
     void CheckActive() const;
@@ -192,7 +205,8 @@ private:
     void ClearCurrent();
     void RebuildView();
     void Revalidate();
-    void PositionAfterChange(const std::vector<std::int64_t>& oldEntry);
+    // Moves to the record that now stands where oldEntry stood (clamped to the view).
+    void PositionAfterChange(const std::int64_t* oldEntry, std::size_t width);
     bool ViewRange(std::size_t& lo, std::size_t& hi);
     void ParseFilter();
     std::vector<int> ParseFieldList(std::string_view names) const;
@@ -200,8 +214,6 @@ private:
     void WriteField(int index, const TValue& value);
     void UnlinkMaster();
     void Touch() { ++m_moveSerial; }
-
-    std::shared_ptr<TTableData> m_data;
 
     std::string m_indexFieldNames;
     std::vector<int> m_order;
@@ -215,6 +227,12 @@ private:
     std::vector<TCursor*> m_details;
 
     std::unique_ptr<TView> m_view;
+    std::unique_ptr<TLocatePlan> m_locatePlan;  // the last lookup's index, reused while valid
+    // The view's range of ranks, valid while the view and its index are unchanged.
+    std::size_t m_rangeLo = 0;
+    std::size_t m_rangeHi = 0;
+    std::uint64_t m_rangeVersion = ~std::uint64_t{0};
+    std::uint64_t m_rangeSerial = 0;
 
     // The current record: its slot and its entry in the view index (kept to find its place
     // again after other cursors changed the table).
@@ -227,7 +245,8 @@ private:
     std::uint64_t m_moveSerial = 0;  // grows whenever the current record moves or is posted
 
     TDataSetState m_state = TDataSetState::Browse;
-    std::vector<TValue> m_buffer;
+    std::int64_t m_editSlot = -1;  // the record a pending edit will replace
+    std::vector<detail::TEditValue> m_buffer;
     bool m_bufferModified = false;
 };
 
