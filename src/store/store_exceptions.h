@@ -32,42 +32,21 @@ class ETrimInvalidLinkError : public EVelmoraError {
 public:
     static ETrimInvalidLinkError Create() { return ETrimInvalidLinkError(nullptr); }
     static ETrimInvalidLinkError CreateFor(const TConceptData& item) {
-        return ETrimInvalidLinkError(&item);
+        auto copy = std::make_shared<TConceptData>();
+        copy->Assign(item);
+        return ETrimInvalidLinkError(std::move(copy));
     }
 
-    // Copies carry their own copy of the item, so a caught copy outlives the thrown object.
-    ETrimInvalidLinkError(const ETrimInvalidLinkError& other)
-        : EVelmoraError(other), m_item(CopyOf(other.m_item.get())) {}
-    ETrimInvalidLinkError& operator=(const ETrimInvalidLinkError& other) {
-        if (&other != this) {
-            EVelmoraError::operator=(other);
-            m_item = CopyOf(other.m_item.get());
-        }
-        return *this;
-    }
-    ETrimInvalidLinkError(ETrimInvalidLinkError&&) noexcept = default;
-    ETrimInvalidLinkError& operator=(ETrimInvalidLinkError&&) noexcept = default;
-    ~ETrimInvalidLinkError() override = default;
-
-    // The mirror image at which the loop was found; null when the error carries none. Valid as
-    // long as this exception object lives.
+    // The mirror image at which the loop was found; null when the error carries none. The copy
+    // is shared by the copies of this exception (it never changes), so copying cannot throw.
     const TConceptData* Item() const { return m_item.get(); }
 
 private:
-    explicit ETrimInvalidLinkError(const TConceptData* item)
+    explicit ETrimInvalidLinkError(std::shared_ptr<const TConceptData> item)
         : EVelmoraError("参照の循環が発生してしまうため操作は行われませんでした."),
-          m_item(CopyOf(item)) {}
+          m_item(std::move(item)) {}
 
-    static std::unique_ptr<TConceptData> CopyOf(const TConceptData* item) {
-        if (item == nullptr) {
-            return nullptr;
-        }
-        auto copy = std::make_unique<TConceptData>();
-        copy->Assign(*item);
-        return copy;
-    }
-
-    std::unique_ptr<TConceptData> m_item;
+    std::shared_ptr<const TConceptData> m_item;
 };
 
 }  // namespace velmora::store
