@@ -22,21 +22,29 @@ namespace {
 constexpr int kTitleWidth = 20;  // narrow, so that cutting happens often
 
 enum EField : int { kNoField, kTitleField, kDescField, kParentField, kOrderField, kDateField };
-constexpr const char* kFieldNames[] = {"RECORD_NO",  "TITLE",      "DESCRIPTION",
+constexpr const char* kFieldNames[] = {"RECORD_NO", "TITLE",      "DESCRIPTION",
                                        "PARENT_NO", "LIST_ORDER", "DATE_CREATION"};
 
 std::vector<TFieldDef> Defs() {
     return {
-        {"RECORD_NO", TFieldKind::AutoInc, 0},   {"TITLE", TFieldKind::Text, kTitleWidth},
-        {"DESCRIPTION", TFieldKind::Memo, 200},  {"PARENT_NO", TFieldKind::Integer, 0},
-        {"LIST_ORDER", TFieldKind::Integer, 0},  {"DATE_CREATION", TFieldKind::DateTime, 0},
+        {"RECORD_NO", TFieldKind::AutoInc, 0},  {"TITLE", TFieldKind::Text, kTitleWidth},
+        {"DESCRIPTION", TFieldKind::Memo, 200}, {"PARENT_NO", TFieldKind::Integer, 0},
+        {"LIST_ORDER", TFieldKind::Integer, 0}, {"DATE_CREATION", TFieldKind::DateTime, 0},
     };
 }
 
 // Raw texts as a caller writes them; the model stores what the table should make of them.
 const std::string kTitles[] = {
-    "",        "   ",     "O'Brien", "o'brien", "abc  ", "\x8a\x54\x94\x4f", "\x8a\x54\x94\x4f\x81\x40",
-    "abcdefghijklmnopqrstuvwxy", "abcdefghijklmnopqr  xyz", "it's ''quoted''",
+    "",
+    "   ",
+    "O'Brien",
+    "o'brien",
+    "abc  ",
+    "\x8a\x54\x94\x4f",
+    "\x8a\x54\x94\x4f\x81\x40",
+    "abcdefghijklmnopqrstuvwxy",
+    "abcdefghijklmnopqr  xyz",
+    "it's ''quoted''",
 };
 const std::string kDescs[] = {"", "  memo ", "memo", "line\r\n", "   "};
 
@@ -52,7 +60,9 @@ TValue StoredText(const std::string& raw) {
     return s;
 }
 
-TValue StoredMemo(const std::string& raw) { return raw.empty() ? TValue{} : TValue(raw); }
+TValue StoredMemo(const std::string& raw) {
+    return raw.empty() ? TValue{} : TValue(raw);
+}
 
 struct TRec {
     TValue title;
@@ -122,7 +132,9 @@ struct TSave {
     std::int32_t next;
 };
 
-std::int32_t No(TCursor& c) { return c.FieldByName("RECORD_NO").AsInteger(); }
+std::int32_t No(TCursor& c) {
+    return c.FieldByName("RECORD_NO").AsInteger();
+}
 
 std::optional<std::int32_t> CurrentNo(TCursor& c) {
     if (c.RecNo() == 0) {
@@ -244,7 +256,8 @@ private:
             expectedRecNo =
                 static_cast<int>(std::find(view.begin(), view.end(), *expected) - view.begin()) + 1;
         }
-        if ((got != expected || t.cursor->RecNo() != expectedRecNo) && m_reported.insert(kind).second) {
+        if ((got != expected || t.cursor->RecNo() != expectedRecNo) &&
+            m_reported.insert(kind).second) {
             ADD_FAILURE() << kind << " on " << t.name << ": on " << (got ? *got : 0) << " (rec no "
                           << t.cursor->RecNo() << "), expected " << (expected ? *expected : 0)
                           << " (rec no " << expectedRecNo << "); view " << Show(view) << "\n"
@@ -320,12 +333,14 @@ private:
     TChange RandomChange(bool all) {
         TChange c;
         if (all || Chance(40)) {
-            c.title = Chance(15) ? std::nullopt
-                                 : std::optional<std::string>(kTitles[Uniform(0, std::size(kTitles) - 1)]);
+            c.title = Chance(15)
+                          ? std::nullopt
+                          : std::optional<std::string>(kTitles[Uniform(0, std::size(kTitles) - 1)]);
         }
         if (all || Chance(25)) {
-            c.desc = Chance(30) ? std::nullopt
-                                : std::optional<std::string>(kDescs[Uniform(0, std::size(kDescs) - 1)]);
+            c.desc = Chance(30)
+                         ? std::nullopt
+                         : std::optional<std::string>(kDescs[Uniform(0, std::size(kDescs) - 1)]);
         }
         if (all || Chance(40)) {
             c.parent = RandomParent();
@@ -418,11 +433,7 @@ private:
         const TChange change = RandomChange(true);
         const int mode = Uniform(0, 9);  // 0: cancel, 1: AppendRecord, 2: Edit in between
         if (mode == 1) {
-            ASSERT_FALSE(pending);  // AppendRecord is tried without one, below
-        }
-        if (mode == 1 && !pending) {
-        }
-        if (mode == 1) {
+            AppendRecordOp(t, pending);
             return;
         }
         t.cursor->Append();
@@ -445,14 +456,20 @@ private:
         const std::int32_t no = m_next++;
         Apply(m_model[no], change, t.hook);
         Note("append " + std::to_string(no) + " on " + t.name);
-        ASSERT_EQ(No(*t.cursor), no) << "auto-increment\n" << Context();
+        CheckNewRecord(t, no);
+    }
+
+    // The number drawn is checked with the counter and the table walk; the position only where
+    // the new record is visible (elsewhere the contract leaves it open).
+    void CheckNewRecord(TTracked& t, std::int32_t no) {
+        ASSERT_EQ(m_table.AutoIncValue(), no + 1) << "auto-increment\n" << Context();
         const std::vector<std::int32_t> view = View(t);
         if (std::find(view.begin(), view.end(), no) != view.end()) {
             CheckPosition("post of an append", t, no);
         }
     }
 
-    void AppendRecordOp(TTracked& t) {
+    void AppendRecordOp(TTracked& t, const std::optional<TPending>& pending) {
         const TChange c = RandomChange(true);
         const std::vector<TValue> values = {
             TValue{},
@@ -463,10 +480,11 @@ private:
             *c.date,
         };
         t.cursor->AppendRecord(values);
+        FinishPending(t, pending);
         const std::int32_t no = m_next++;
         Apply(m_model[no], c, t.hook);
         Note("append record " + std::to_string(no) + " on " + t.name);
-        ASSERT_EQ(No(*t.cursor), no) << "auto-increment\n" << Context();
+        CheckNewRecord(t, no);
     }
 
     void EditOp() {
@@ -474,7 +492,7 @@ private:
         const std::vector<std::int32_t> view = View(t);
         if (view.empty()) {
             if (Chance(50)) {
-                AppendRecordOp(t);
+                AppendRecordOp(t, std::nullopt);
             }
             return;
         }
@@ -498,6 +516,7 @@ private:
         t.cursor->Post();
         Apply(m_model.at(no), change, t.hook);
         Note("edit of " + std::to_string(no) + " on " + t.name);
+        { auto v = View(t); bool vis = std::find(v.begin(), v.end(), no) != v.end(); static std::map<std::string,int> st; st[t.name + (vis ? " vis" : " gone")]++; if (m_step == 1499) for (auto& [k,c]: st) fprintf(stderr, "%s %d\n", k.c_str(), c); }
         CheckPosition("post of an edit", t, AfterPost(t, no, rank));
     }
 
@@ -520,8 +539,12 @@ private:
         TTracked& t = AnyCursor();
         const std::optional<TPending> pending = StartPendingEdit(t);
         static const std::vector<std::vector<int>> kLists = {
-            {kNoField},    {kTitleField},        {kTitleField, kParentField},
-            {kDescField},  {kDateField},         {kParentField, kOrderField},
+            {kNoField},
+            {kTitleField},
+            {kTitleField, kParentField},
+            {kDescField},
+            {kDateField},
+            {kParentField, kOrderField},
             {kOrderField, kTitleField},
         };
         const std::vector<int>& fields = kLists[static_cast<std::size_t>(Uniform(0, 6))];
@@ -665,7 +688,8 @@ private:
             [&](std::span<const TValue> v) { actual.emplace_back(v.begin(), v.end()); });
         ASSERT_EQ(actual.size(), expected.size()) << Context();
         for (std::size_t r = 0; r < actual.size(); ++r) {
-            ASSERT_TRUE(actual[r] == expected[r]) << "record " << r << " after rollback\n" << Context();
+            ASSERT_TRUE(actual[r] == expected[r]) << "record " << r << " after rollback\n"
+                                                  << Context();
         }
         ASSERT_EQ(m_table.AutoIncValue(), m_next) << Context();
     }
@@ -685,7 +709,8 @@ private:
     void CheckWalk(TTracked& t, bool values) {
         const std::vector<std::int32_t> expected = View(t);
         ASSERT_EQ(t.cursor->RecordCount(), static_cast<int>(expected.size()))
-            << t.name << " record count\n" << Context();
+            << t.name << " record count\n"
+            << Context();
         std::vector<std::int32_t> walked;
         int recNo = 0;
         for (t.cursor->First(); !t.cursor->Eof() && walked.size() <= expected.size();
@@ -702,12 +727,13 @@ private:
                 }
             }
         }
-        ASSERT_EQ(walked, expected) << t.name << ": walked " << Show(walked) << " expected "
-                                    << Show(expected) << "\n"
-                                    << Context();
+        ASSERT_EQ(walked, expected)
+            << t.name << ": walked " << Show(walked) << " expected " << Show(expected) << "\n"
+            << Context();
     }
 
     void CheckAll() {
+        if (m_step % 300 == 0) fprintf(stderr, "step %d model %zu detail %d grand %d filtered %d saves %zu\n", m_step, m_model.size(), m_detail.RecordCount(), m_grand.RecordCount(), m_filtered.RecordCount(), m_saves.size());
         ASSERT_EQ(m_table.AutoIncValue(), m_next) << Context();
         for (std::size_t i = 0; i < 5; ++i) {
             CheckWalk(m_tracked[i], i == 0 || i == 2);
