@@ -152,6 +152,19 @@ std::string Show(const std::vector<std::int32_t>& v) {
 }
 
 class TModelRun {
+    // Positions in m_tracked.
+    enum : std::size_t {
+        kTable,
+        kAddition,
+        kByParent,
+        kFiltered,
+        kFilteredCopy,
+        kFilteredByParent,
+        kMaster,
+        kDetail,
+        kGrand,
+    };
+
 public:
     explicit TModelRun(std::uint32_t seed) : m_rng(seed) {
         m_table.CreateDataSet();
@@ -163,6 +176,10 @@ public:
         m_filtered.SetFilter("PARENT_NO = 1");
         m_filtered.SetFiltered(true);
         m_filteredCopy.CloneCursor(m_filtered, false);
+        m_filteredByParent.CloneCursor(m_table, true);
+        m_filteredByParent.SetIndexFieldNames("PARENT_NO;LIST_ORDER");
+        m_filteredByParent.SetFilter("PARENT_NO = 1");
+        m_filteredByParent.SetFiltered(true);
         m_master.CloneCursor(m_table, true);
         m_master.SetIndexFieldNames("RECORD_NO");
         m_detail.CloneCursor(m_table, true);
@@ -185,34 +202,39 @@ public:
             {"byParent", &m_byParent, {kParentField, kOrderField}, TLink::None, 0, nullptr, true},
             {"filtered", &m_filtered, {kOrderField}, TLink::Filter, 1},
             {"filteredCopy", &m_filteredCopy, {kOrderField}, TLink::Filter, 1},
+            {"filteredByParent",
+             &m_filteredByParent,
+             {kParentField, kOrderField},
+             TLink::Filter,
+             1},
             {"master", &m_master, {kNoField}},
             {"detail", &m_detail, {kParentField, kOrderField}, TLink::Master},
             {"grand", &m_grand, {kParentField, kDateField}, TLink::Master},
         };
-        m_tracked[6].master = &m_tracked[5];
-        m_tracked[7].master = &m_tracked[6];
+        m_tracked[kDetail].master = &m_tracked[kMaster];
+        m_tracked[kGrand].master = &m_tracked[kDetail];
     }
 
     void Run(int steps) {
         for (m_step = 0; m_step < steps; ++m_step) {
             const int op = Uniform(0, 99);
-            if (op < 26) {
+            if (op < 25) {
                 AppendOp();
-            } else if (op < 50) {
+            } else if (op < 48) {
                 EditOp();
-            } else if (op < 63) {
+            } else if (op < 60) {
                 DeleteOp();
-            } else if (op < 77) {
+            } else if (op < 73) {
                 LocateOp();
-            } else if (op < 84) {
+            } else if (op < 83) {
                 MoveMasterOp();
-            } else if (op < 86) {
+            } else if (op < 85) {
                 FilterOp();
-            } else if (op < 88) {
+            } else if (op < 87) {
                 ReCloneOp();
-            } else if (op < 93) {
+            } else if (op < 92) {
                 SavePointOp();
-            } else if (op < 98) {
+            } else if (op < 97) {
                 RollbackOp();
             } else {
                 MergeOp();
@@ -230,7 +252,7 @@ public:
 private:
     int Uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(m_rng); }
     bool Chance(int percent) { return Uniform(0, 99) < percent; }
-    TTracked& AnyCursor() { return m_tracked[static_cast<std::size_t>(Uniform(0, 7))]; }
+    TTracked& AnyCursor() { return m_tracked[static_cast<std::size_t>(Uniform(0, kGrand))]; }
 
     void Note(std::string what) {
         m_log.push_back("step " + std::to_string(m_step) + ": " + std::move(what));
@@ -312,22 +334,28 @@ private:
         return TakesThePlace(view, rank);
     }
 
+    // Parents concentrate on the filter's value and the master's record, so that the filtered
+    // and linked views hold several records with ties.
     std::int32_t RandomParent() {
-        const int r = Uniform(0, 9);
-        if (r < 4 && !m_model.empty()) {
-            auto it = m_model.begin();
-            std::advance(it, Uniform(0, static_cast<int>(m_model.size()) - 1));
-            return it->first;
-        }
+        const int r = Uniform(0, 19);
         if (r < 6) {
-            return m_tracked[3].filterValue;
+            return m_tracked[kFiltered].filterValue;
         }
-        if (r < 8) {
+        if (r < 12) {
             if (const auto cur = CurrentNo(m_master)) {
                 return *cur;
             }
         }
-        return Uniform(0, 5);
+        if (r < 17 && !m_model.empty()) {
+            return RandomRecord()->first;
+        }
+        return Uniform(0, 3);
+    }
+
+    TModel::const_iterator RandomRecord() {
+        auto it = m_model.cbegin();
+        std::advance(it, Uniform(0, static_cast<int>(m_model.size()) - 1));
+        return it;
     }
 
     TChange RandomChange(bool all) {
@@ -396,7 +424,7 @@ private:
     }
 
     // Optionally starts an edit of a random record of `t` that the next operation must finish:
-    // posted when a field was set, else cancelled. Returns false when there is none.
+    // posted when a field was set, else cancelled. Empty when it started none.
     struct TPending {
         std::int32_t no = 0;
         std::size_t rank = 0;
@@ -516,7 +544,6 @@ private:
         t.cursor->Post();
         Apply(m_model.at(no), change, t.hook);
         Note("edit of " + std::to_string(no) + " on " + t.name);
-        { auto v = View(t); bool vis = std::find(v.begin(), v.end(), no) != v.end(); static std::map<std::string,int> st; st[t.name + (vis ? " vis" : " gone")]++; if (m_step == 1499) for (auto& [k,c]: st) fprintf(stderr, "%s %d\n", k.c_str(), c); }
         CheckPosition("post of an edit", t, AfterPost(t, no, rank));
     }
 
@@ -550,8 +577,7 @@ private:
         const std::vector<int>& fields = kLists[static_cast<std::size_t>(Uniform(0, 6))];
         std::vector<TValue> values;
         if (!m_model.empty() && Chance(70)) {
-            auto it = m_model.begin();
-            std::advance(it, Uniform(0, static_cast<int>(m_model.size()) - 1));
+            const auto it = RandomRecord();
             for (const int f : fields) {
                 values.push_back(it->second.Get(f, it->first));
             }
@@ -611,7 +637,7 @@ private:
     }
 
     void MoveMasterOp() {
-        const int how = Uniform(0, 4);
+        const int how = Uniform(0, 9);
         switch (how) {
             case 0:
                 m_master.First();
@@ -625,9 +651,14 @@ private:
             case 3:
                 m_master.Prior();
                 break;
-            default:
+            case 4:
                 if (m_master.RecordCount() > 0) {
                     m_master.SetRecNo(Uniform(1, m_master.RecordCount()));
+                }
+                break;
+            default:  // to a record that has children
+                if (!m_model.empty()) {
+                    m_master.Locate("RECORD_NO", TValue(RandomRecord()->second.parent));
                 }
         }
         Note("master moved (" + std::to_string(how) + ")");
@@ -636,15 +667,17 @@ private:
     void FilterOp() {
         const std::int32_t value = RandomParent();
         m_filtered.SetFilter("PARENT_NO = " + std::to_string(value));
-        m_tracked[3].filterValue = value;
+        m_filteredByParent.SetFilter("PARENT_NO = " + std::to_string(value));
+        m_tracked[kFiltered].filterValue = value;
+        m_tracked[kFilteredByParent].filterValue = value;
         Note("filter PARENT_NO = " + std::to_string(value));
     }
 
     void ReCloneOp() {
         m_filteredCopy.CloneCursor(m_filtered, false);
-        m_tracked[4].filterValue = m_tracked[3].filterValue;
+        m_tracked[kFilteredCopy].filterValue = m_tracked[kFiltered].filterValue;
         Note("filteredCopy cloned again");
-        ASSERT_EQ(m_filteredCopy.RecNo(), View(m_tracked[4]).empty() ? 0 : 1)
+        ASSERT_EQ(m_filteredCopy.RecNo(), View(m_tracked[kFilteredCopy]).empty() ? 0 : 1)
             << "a clone starts on the first record";
     }
 
@@ -669,7 +702,7 @@ private:
             return;
         }
         TTracked& t = AnyCursor();
-        const std::optional<TPending> pending = StartPendingEdit(t);  // dropped by the rollback
+        StartPendingEdit(t);  // a pending edit is dropped by the rollback
         const auto i = static_cast<std::size_t>(Uniform(0, static_cast<int>(m_saves.size()) - 1));
         t.cursor->SetSavePoint(m_saves[i].position);
         m_model = m_saves[i].model;
@@ -733,10 +766,10 @@ private:
     }
 
     void CheckAll() {
-        if (m_step % 300 == 0) fprintf(stderr, "step %d model %zu detail %d grand %d filtered %d saves %zu\n", m_step, m_model.size(), m_detail.RecordCount(), m_grand.RecordCount(), m_filtered.RecordCount(), m_saves.size());
         ASSERT_EQ(m_table.AutoIncValue(), m_next) << Context();
-        for (std::size_t i = 0; i < 5; ++i) {
-            CheckWalk(m_tracked[i], i == 0 || i == 2);
+        for (const std::size_t i :
+             {kTable, kAddition, kByParent, kFiltered, kFilteredCopy, kFilteredByParent}) {
+            CheckWalk(m_tracked[i], i == kTable || i == kByParent);
             if (::testing::Test::HasFatalFailure()) {
                 return;
             }
@@ -746,16 +779,16 @@ private:
         if (masterAt) {
             ASSERT_EQ(m_model.count(*masterAt), 1u) << "master on a missing record\n" << Context();
         }
-        CheckWalk(m_tracked[5], false);
+        CheckWalk(m_tracked[kMaster], false);
         if (masterAt) {
             ASSERT_TRUE(m_master.Locate("RECORD_NO", TValue(*masterAt)));
         }
-        CheckWalk(m_tracked[6], false);
+        CheckWalk(m_tracked[kDetail], false);
         const int details = m_detail.RecordCount();
         if (details > 0) {
             m_detail.SetRecNo(Uniform(1, details));
         }
-        CheckWalk(m_tracked[7], false);
+        CheckWalk(m_tracked[kGrand], false);
     }
 
     TTable m_table{"concepts", Defs(), "RECORD_NO"};
@@ -763,6 +796,7 @@ private:
     TCursor m_byParent;
     TCursor m_filtered;
     TCursor m_filteredCopy;
+    TCursor m_filteredByParent;
     TCursor m_master;
     TCursor m_detail;
     TCursor m_grand;

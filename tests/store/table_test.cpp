@@ -43,10 +43,10 @@ std::int32_t No(TCursor& c) {
 }
 
 // Record numbers of the cursor's view, in its order.
-std::vector<std::int32_t> Walk(TCursor& c, const char* field = "RECORD_NO") {
+std::vector<std::int32_t> Walk(TCursor& c) {
     std::vector<std::int32_t> out;
     for (c.First(); !c.Eof(); c.Next()) {
-        out.push_back(c.FieldByName(field).AsInteger());
+        out.push_back(No(c));
     }
     return out;
 }
@@ -71,7 +71,7 @@ std::int32_t AddConcept(TCursor& c, std::int32_t parent, std::int32_t order,
 }
 
 // Records 1..16 as (PARENT_NO, LIST_ORDER), added in an order that is not the list order, with
-// one tie (5 and 8 under 2, both at 2). In "PARENT_NO;LIST_ORDER" order the children are:
+// ties (5 and 8 under 2, 9 and 12 under 5). In "PARENT_NO;LIST_ORDER" order the children are:
 //   of 1: 3 2 4 15    of 2: 6 5 8    of 3: 7    of 5: 9 12    of 6: 11 10    of 12: 14 13 16
 struct TTreeRow {
     std::int32_t parent;
