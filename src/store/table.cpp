@@ -1500,6 +1500,18 @@ void TTable::Close() {
     Detach();
 }
 
+void TTable::AdoptContents(TTable& source) {
+    std::shared_ptr<TTableData> data = source.m_data;
+    if (!data || !data->open) {
+        throw ETableError("テーブルが開かれていません");
+    }
+    source.Cancel();
+    source.Detach();
+    Close();
+    Attach(std::move(data));
+    SetIndexFieldNames(m_defaultIndex);
+}
+
 void TTable::AppendLoadedRecord(std::span<const TValue> values) {
     TTableData& d = Data();
     if (values.size() != d.defs.size()) {

@@ -263,6 +263,11 @@ public:
     // Drops all records; the table and its clones are unusable until created or loaded again.
     void Close();
 
+    // Takes over source's records, counter and change log; source ends closed. Clones of this
+    // table's previous contents become unusable. Lets a reader fill a scratch table and swap
+    // it in only when everything was read.
+    void AdoptContents(TTable& source);
+
     // Building blocks for reading and writing a table packet. OpenEmpty opens the table with
     // the given field definitions; AppendLoadedRecord adds a record as it stands (no change
     // log entry, no number drawn from the counter); SetAutoIncValue sets the counter.
