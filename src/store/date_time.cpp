@@ -1,6 +1,9 @@
 #include "date_time.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <ctime>
 
 namespace velmora::store {
 namespace {
@@ -34,6 +37,18 @@ constexpr std::int64_t kZeroDay = -25569;
 
 TDateTime TDateTime::FromDays(double days) {
     return FromMilliseconds(static_cast<std::int64_t>(std::llround(days * kMsPerDay)));
+}
+
+TDateTime TDateTime::Now() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        now.time_since_epoch() - std::chrono::seconds(seconds))
+                        .count();
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    return FromCivil({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                      local.tm_min, std::min(local.tm_sec, 59), static_cast<int>(ms)});
 }
 
 TDateTime TDateTime::FromCivil(const TCivilTime& c) {

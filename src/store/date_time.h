@@ -30,6 +30,8 @@ public:
     }
     // Days since the zero moment with the time of day as fraction, rounded to milliseconds.
     static TDateTime FromDays(double days);
+    // The current local time of this machine.
+    static TDateTime Now();
     // REQUIRES: a valid proleptic Gregorian date and time of day.
     static TDateTime FromCivil(const TCivilTime& civil);
 

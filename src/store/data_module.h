@@ -1,0 +1,144 @@
+// TDataModule1: the store. It owns the five tables of the open ontology and offers the
+// record-level operations the rest of the program builds on: creating the tables of a new
+// ontology, adding concepts with their language labels, naming new concepts, stamping
+// identifiers, resolving parents, adding mirror images, deleting concepts with everything that
+// hangs on them, renaming labels and merging concepts.
+//
+// The operations take no save points; the command that calls them does, so that undo reverses
+// a whole command. They are not atomic: on a failure, records changed before it stay changed.
+// Failures are EVelmoraError with the program's fixed texts (UTF-8), the record number appended.
+//
+// The store reads the user name, the default texts of new concepts and the time through a
+// TStoreContext it is given. Later layers (the seek service, the concept editor) receive the
+// tables through listeners registered with AddAttachListener, called after every new ontology
+// and every load. Table text is code page 932. Single-threaded.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "concept_data.h"
+#include "date_time.h"
+#include "table.h"
+
+namespace velmora::store {
+
+// What the store takes from elsewhere. Texts are code page 932.
+class TStoreContext {
+public:
+    virtual ~TStoreContext() = default;
+    // The user name of the settings, written into EDITOR.
+    virtual std::string UserName() const = 0;
+    // DESCRIPTION and COMMENT of a new concept: the open ontology's defaults.
+    virtual std::string ConceptDescrDefault() const = 0;
+    virtual std::string ConceptCommentDefault() const = 0;
+    virtual TDateTime Now() const = 0;
+};
+
+// A context of plain values, for the command-line tool and tests. Now() is the machine's local
+// time unless a clock is set.
+class TSimpleStoreContext : public TStoreContext {
+public:
+    TSimpleStoreContext();
+
+    std::string UserName() const override { return m_userName; }
+    std::string ConceptDescrDefault() const override { return m_descrDefault; }
+    std::string ConceptCommentDefault() const override { return m_commentDefault; }
+    TDateTime Now() const override { return m_clock ? m_clock() : TDateTime::Now(); }
+
+    void SetUserName(std::string name) { m_userName = std::move(name); }
+    void SetConceptDescrDefault(std::string text) { m_descrDefault = std::move(text); }
+    void SetConceptCommentDefault(std::string text) { m_commentDefault = std::move(text); }
+    void SetClock(std::function<TDateTime()> clock) { m_clock = std::move(clock); }
+
+private:
+    std::string m_userName;  // "無記名" until set
+    std::string m_descrDefault;
+    std::string m_commentDefault;
+    std::function<TDateTime()> m_clock;
+};
+
+class TDataModule1 {
+public:
+    using TAttachListener = std::function<void(TDataModule1&)>;
+
+    // REQUIRES: context outlives the store.
+    explicit TDataModule1(const TStoreContext& context);
+    TDataModule1(const TDataModule1&) = delete;
+    TDataModule1& operator=(const TDataModule1&) = delete;
+
+    TTable DtStOriginalConcepts;
+    TTable DtStOriginalLinkType;
+    TTable DtStOriginalNetWork;
+    TTable DtStOriginalTerms;
+    TTable DtStOriginalAssociation;
+
+    // The five tables in file order: concepts, link types, network, terms, associations.
+    std::span<TTable* const> Tables() { return m_tables; }
+
+    // Life cycle.
+    void CreateTables();  // empty tables plus the ten default link types, then AttachTables
+    void AttachTables();  // concept table to its first record, then every listener
+    void CloseTables();
+    void AddAttachListener(TAttachListener listener);
+
+    // The wizard's new ontology: CreateTables, the top concept titled target with target as its
+    // language label, then one child of it per non-empty sub-category, in order, each with its
+    // own label. Returns the top concept's number.
+    std::int32_t BuildNewOntology(const std::string& target,
+                                  std::span<const std::string> subCategories);
+
+    // Concepts.
+    std::int32_t AppendConcept(const std::string& title, std::int32_t parentNo,
+                               const std::string& termString);
+    std::unique_ptr<TConceptData> AddNewConcept(const TConceptData& parent);
+    // Sets IDENTIFIER of the concept table's current record from its RECORD_NO and TITLE.
+    void StampIdentifier();
+    static std::string RecordNoToCode(std::int32_t no);
+    // The concept under which item is shown, or null for the top concept.
+    std::unique_ptr<TConceptData> GetParentConcept(const TConceptData& item);
+    std::int32_t GetParentNo(std::int32_t conceptNo);  // EUnableToFind when missing
+    std::int32_t GetLinkTarget(std::int32_t linkNo);   // EUnableToFind when missing
+    // Makes item's record current in its table (network by LinkNo, concepts by ConceptNo).
+    bool LocateItem(const TConceptData& item);
+
+    // Mirror images: a new image of item's concept, placed under that concept's own parent.
+    std::int32_t AppendMirrorImage(const TConceptData& item, std::int32_t linkCode);
+
+    // Deletion.
+    void DeleteItem(const TConceptData& item);
+    void DeleteLink(std::int32_t linkNo);
+    void DeleteConceptTree(std::int32_t conceptNo);
+    void DeleteConceptRecord(std::int32_t conceptNo);
+    void DeleteAssociation(std::int32_t assocNo);
+
+    // Language labels.
+    void AddTermToConcept(std::int32_t conceptNo, const std::string& text);
+    int CountTermUse(std::int32_t termNo);
+    void ReplaceConceptTerm(std::int32_t conceptNo, const std::string& oldText,
+                            const std::string& newText);
+
+    // Turns the concepts of items (in order; at least one) into one new concept beside the
+    // first, which takes over their texts, children, mirror images and labels; the old
+    // concepts are deleted. When result is given it is filled with the new concept as an item.
+    void MergeConcepts(const TConceptList& items, TConceptData* result);
+
+private:
+    bool LocateConcept(std::int32_t no);
+    void AppendAssociation(std::int32_t conceptNo, std::int32_t termNo);
+    std::int32_t FindOrAddTerm(const std::string& text);
+
+    const TStoreContext& m_context;
+    TTable* const m_tables[5];
+    std::vector<TAttachListener> m_attachListeners;
+    // Private cursors for counting and collecting labels through the indexes.
+    TCursor m_assocOfConcept;
+    TCursor m_assocOfTerm;
+};
+
+}  // namespace velmora::store
