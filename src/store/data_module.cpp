@@ -381,7 +381,8 @@ void TDataModule1::MergeConcepts(const TConceptList& items, TConceptData* result
     std::string comment = c.FieldByName(kFieldComment).AsString();
     for (int k = 1; k < items.Count(); ++k) {
         require(items[k].ConceptNo());
-        title += "/" + c.FieldByName(kFieldTitle).AsString();
+        title += '/';
+        title += c.FieldByName(kFieldTitle).AsString();
         const std::string d = c.FieldByName(kFieldDescription).AsString();
         if (!d.empty()) {
             description += separator + d;
