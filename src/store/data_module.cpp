@@ -22,6 +22,12 @@ TValue Int(std::int32_t n) {
     return TValue(n);
 }
 
+// Until the program says otherwise, an existing file is never replaced without asking.
+TQuestioner& NoOverwrite() {
+    static TFixedAnswer answer(TAnswer::No);
+    return answer;
+}
+
 }  // namespace
 
 TSimpleStoreContext::TSimpleStoreContext() : m_userName(Utf8ToCp932("無記名")) {}
@@ -34,6 +40,8 @@ TDataModule1::TDataModule1(const TStoreContext& context)
       DtStOriginalTerms(std::string(kDtStOriginalTerms), TermsFieldDefs()),
       DtStOriginalAssociation(std::string(kDtStOriginalAssociation), AssociationFieldDefs()),
       m_context(context),
+      m_fileSystem(&RealFileSystem()),
+      m_questioner(&NoOverwrite()),
       m_tables{&DtStOriginalConcepts, &DtStOriginalLinkType, &DtStOriginalNetWork,
                &DtStOriginalTerms, &DtStOriginalAssociation} {}
 

@@ -24,9 +24,13 @@
 
 #include "concept_data.h"
 #include "date_time.h"
+#include "file_system.h"
+#include "questions.h"
 #include "table.h"
 
 namespace velmora::store {
+
+class TOntology;
 
 // What the store takes from elsewhere. Texts are code page 932.
 class TStoreContext {
@@ -93,6 +97,20 @@ public:
     std::int32_t BuildNewOntology(const std::string& target,
                                   std::span<const std::string> subCategories);
 
+    // The ontology file. Load reads ontology.FileName() into ontology and the five tables, all
+    // or nothing: on any error the tables and the metadata stay as they were. Save writes the
+    // file whole to a temporary file beside it and puts it in place only when it is complete;
+    // the previous version stays under its name until then and afterwards under the backup
+    // name. Only a save that succeeded merges the change logs and clears the undo stack and
+    // both flags. Without overwrite an existing file is replaced only when the questioner
+    // answers Yes; the result is false when it did not.
+    void LoadOntologyFile(TOntology& ontology);
+    bool SaveOntologyFile(TOntology& ontology, bool overwrite);
+    void WriteOntologyFile(TOntology& ontology, const std::string& name);
+    // REQUIRES (both): the object outlives the store or is replaced first.
+    void SetFileSystem(TFileSystem& fileSystem) { m_fileSystem = &fileSystem; }
+    void SetQuestioner(TQuestioner& questioner) { m_questioner = &questioner; }
+
     // Concepts.
     std::int32_t AppendConcept(const std::string& title, std::int32_t parentNo,
                                const std::string& termString);
@@ -134,6 +152,8 @@ private:
     std::int32_t FindOrAddTerm(const std::string& text);
 
     const TStoreContext& m_context;
+    TFileSystem* m_fileSystem;
+    TQuestioner* m_questioner;
     TTable* const m_tables[5];
     std::vector<TAttachListener> m_attachListeners;
     // Private cursors for counting and collecting labels through the indexes.

@@ -1,0 +1,251 @@
+// The ontology file: a 40-byte magic text, a directory of six signed 64-bit little-endian
+// lengths, then the metadata stream and the five table packets back to back (doc/file_format.md).
+
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cstring>
+
+#include "data_module.h"
+#include "ontology.h"
+#include "stream.h"
+#include "table_packet.h"
+
+namespace velmora::store {
+namespace {
+
+constexpr std::string_view kMagic = "#THIS IS QUILLON FILE FORMAT VER 1.00.  ";
+static_assert(kMagic.size() == 40);
+constexpr std::size_t kStreamCount = 6;  // the metadata and the five tables
+constexpr std::size_t kDirectorySize = kStreamCount * 8;
+
+constexpr const char* kWrongFormat = "ファイルが開けません. ファイルフォーマットが違うようです.";
+
+std::string CannotOpen(const std::string& name) {
+    return "ファイル " + name + " は開けません";
+}
+std::string CannotCreate(const std::string& name) {
+    return "ファイル " + name + " を作成できません";
+}
+
+std::array<std::int64_t, kStreamCount> DecodeDirectory(const unsigned char* bytes) {
+    std::array<std::int64_t, kStreamCount> lengths{};
+    for (std::size_t i = 0; i < kStreamCount; ++i) {
+        std::uint64_t v = 0;
+        for (int b = 7; b >= 0; --b) {
+            v = (v << 8) | bytes[i * 8 + static_cast<std::size_t>(b)];
+        }
+        lengths[i] = static_cast<std::int64_t>(v);
+    }
+    return lengths;
+}
+
+std::string EncodeDirectory(const std::array<std::int64_t, kStreamCount>& lengths) {
+    std::string bytes(kDirectorySize, '\0');
+    for (std::size_t i = 0; i < kStreamCount; ++i) {
+        auto v = static_cast<std::uint64_t>(lengths[i]);
+        for (std::size_t b = 0; b < 8; ++b, v >>= 8) {
+            bytes[i * 8 + b] = static_cast<char>(v & 0xFF);
+        }
+    }
+    return bytes;
+}
+
+// A name beside the target that no other save uses at the same time.
+std::string TemporaryNameFor(const std::string& path, const char* purpose) {
+    static std::atomic<unsigned> counter{0};
+    return DirectoryOf(path) + "/." + NameOf(path) + "." + purpose + "-" +
+           std::to_string(::getpid()) + "-" + std::to_string(++counter);
+}
+
+// Writes bytes to a new file and makes sure they reached the disk.
+void WriteNewFile(TFileSystem& fs, const std::string& path, const std::string& bytes) {
+    std::unique_ptr<TFile> file = fs.CreateNew(path);
+    file->Write(bytes.data(), bytes.size());
+    file->Sync();
+    file->Close();
+}
+
+std::string ReadWholeFile(TFileSystem& fs, const std::string& path) {
+    std::unique_ptr<TFile> file = fs.OpenRead(path);
+    std::string bytes(static_cast<std::size_t>(file->Size()), '\0');
+    bytes.resize(file->Read(bytes.data(), bytes.size()));
+    file->Close();
+    return bytes;
+}
+
+// Puts the previous version (kept under backup) back under name, or removes name when there
+// was no previous version. Best effort: the save has failed already and reports that.
+void RestorePrevious(TFileSystem& fs, const std::string& name, const std::string& backup) {
+    try {
+        if (backup.empty()) {
+            fs.Remove(name);
+            return;
+        }
+        const std::string restore = TemporaryNameFor(name, "restore");
+        fs.Link(backup, restore);
+        fs.Rename(restore, name);
+    } catch (const EVelmoraError&) {
+    }
+}
+
+}  // namespace
+
+void TDataModule1::LoadOntologyFile(TOntology& ontology) {
+    const std::string name = ontology.FileName();
+    std::unique_ptr<TFile> file;
+    try {
+        file = m_fileSystem->OpenRead(name);
+    } catch (const EFileSystemError& e) {
+        throw EVelmoraError(CannotOpen(name) + "\r\n" + e.what());
+    }
+    std::int64_t remaining = file->Size();
+    char magic[kMagic.size()];
+    if (file->Read(magic, sizeof magic) != sizeof magic ||
+        std::memcmp(magic, kMagic.data(), kMagic.size()) != 0) {
+        throw EVelmoraError(kWrongFormat);
+    }
+    unsigned char directory[kDirectorySize];
+    if (file->Read(directory, sizeof directory) != sizeof directory) {
+        throw EStreamError(kStreamReadError);
+    }
+    remaining -= static_cast<std::int64_t>(kMagic.size() + kDirectorySize);
+    const auto lengths = DecodeDirectory(directory);
+
+    // Every stream is read and parsed before anything of the open ontology changes. A length
+    // is checked against what the file still holds before any memory is taken for it.
+    std::array<std::string, kStreamCount> streams;
+    for (std::size_t i = 0; i < kStreamCount; ++i) {
+        if (lengths[i] < 0) {
+            throw EStreamError(std::string(kStreamReadError) + "\r\n(" + std::to_string(i + 1) +
+                               " 番目のストリームの長さが負です)");
+        }
+        if (lengths[i] > remaining) {
+            throw EStreamError(kStreamReadError);
+        }
+        streams[i].resize(static_cast<std::size_t>(lengths[i]));
+        if (file->Read(streams[i].data(), streams[i].size()) != streams[i].size()) {
+            throw EStreamError(kStreamReadError);
+        }
+        remaining -= lengths[i];
+    }
+    file->Close();
+
+    std::array<std::unique_ptr<TTable>, 5> loaded;
+    for (std::size_t t = 0; t < loaded.size(); ++t) {
+        const TTable& target = *m_tables[t];
+        loaded[t] = std::make_unique<TTable>(target.TableName(), target.DeclaredFieldDefs());
+        TMemoryStream packet(std::move(streams[t + 1]));
+        LoadTableFromStream(*loaded[t], packet);
+    }
+    for (std::size_t t = 0; t < loaded.size(); ++t) {
+        m_tables[t]->AdoptContents(*loaded[t]);
+    }
+    TMemoryStream metadata(std::move(streams[0]));
+    ontology.LoadFromStream(metadata);
+    try {
+        AttachTables();
+    } catch (...) {
+        CloseTables();
+        throw;
+    }
+}
+
+bool TDataModule1::SaveOntologyFile(TOntology& ontology, bool overwrite) {
+    const std::string name = ontology.FileName();
+    if (name.empty()) {
+        throw EVelmoraError("ERROR: ファイルセーブできません. ファイル名がありません.");
+    }
+    if (!overwrite && m_fileSystem->Exists(name) &&
+        m_questioner->Ask(TMessageKind::Confirmation, TButtons::YesNoCancel,
+                          "ファイルは既に存在します.上書きしますか?") != TAnswer::Yes) {
+        return false;
+    }
+    WriteOntologyFile(ontology, name);
+    return true;
+}
+
+void TDataModule1::WriteOntologyFile(TOntology& ontology, const std::string& name) {
+    TFileSystem& fs = *m_fileSystem;
+    // A pending edit is finished first (posted when a field was set), as merging would.
+    for (TTable* table : m_tables) {
+        table->SavePoint();
+    }
+    const std::string temporary = TemporaryNameFor(name, "saving");
+    std::unique_ptr<TFile> file;
+    try {
+        file = fs.CreateNew(temporary);
+    } catch (const EFileSystemError& e) {
+        throw EVelmoraError(CannotCreate(name) + "\r\n" + e.what());
+    }
+    bool existed = false;
+    try {
+        file->Write(kMagic.data(), kMagic.size());
+        std::array<std::int64_t, kStreamCount> lengths{};
+        file->Write(EncodeDirectory(lengths).data(), kDirectorySize);
+        TMemoryStream buffer;
+        ontology.SaveToStream(buffer);
+        lengths[0] = buffer.Size();
+        file->Write(buffer.Bytes().data(), buffer.Bytes().size());
+        for (std::size_t t = 0; t < 5; ++t) {
+            buffer.Clear();
+            SaveTableToStream(*m_tables[t], buffer);
+            lengths[t + 1] = buffer.Size();
+            file->Write(buffer.Bytes().data(), buffer.Bytes().size());
+        }
+        file->Seek(static_cast<std::int64_t>(kMagic.size()));
+        file->Write(EncodeDirectory(lengths).data(), kDirectorySize);
+        file->Sync();
+        file->Close();
+
+        // The previous version becomes the backup while it also keeps its own name: a hard
+        // link where the file system has them, else a copy.
+        existed = fs.Exists(name);
+        if (existed) {
+            const std::string backup = ontology.BackupFileName();
+            fs.Remove(backup);
+            try {
+                fs.Link(name, backup);
+            } catch (const EFileSystemError&) {
+                const std::string copy = TemporaryNameFor(name, "backup");
+                try {
+                    WriteNewFile(fs, copy, ReadWholeFile(fs, name));
+                    fs.Rename(copy, backup);
+                } catch (...) {
+                    fs.Remove(copy);
+                    throw;
+                }
+            }
+        }
+        fs.Rename(temporary, name);
+        try {
+            fs.SyncDirectory(DirectoryOf(name));
+        } catch (const EVelmoraError&) {
+            // The new file may not survive a crash, so the save has failed: the previous
+            // version goes back under its name (or the name goes, if there was none).
+            RestorePrevious(fs, name, existed ? ontology.BackupFileName() : std::string());
+            throw;
+        }
+    } catch (const EVelmoraError& e) {
+        file.reset();
+        try {
+            fs.Remove(temporary);
+        } catch (const EVelmoraError&) {
+            // The save has failed already; that error is the one to report.
+        }
+        throw EVelmoraError(std::string(kStreamWriteError) + "\r\n" + name + ": " + e.what());
+    } catch (...) {
+        file.reset();
+        fs.Remove(temporary);
+        throw;
+    }
+    // Only now is the file safely in place: the changes count as saved.
+    for (TTable* table : m_tables) {
+        table->MergeChangeLog();
+    }
+    ontology.SetCanUndo(false);
+    ontology.SetModified(false);
+}
+
+}  // namespace velmora::store
