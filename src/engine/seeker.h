@@ -66,6 +66,71 @@ public:
     // True when the concept has a child concept or any mirror image under it.
     bool HasChildRecords(std::int32_t conceptNo);
 
+    // ---- Structural edits (tree operations) ---------------------------------------------
+    // Moves each item, in order, under target's ConceptNo (a mirror-image target: under the
+    // concept it shows): concepts get the new PARENT_NO, mirror images the new RECORD_NO_FROM;
+    // both lose their icon position and go to the end of the new level (LIST_ORDER 10000).
+    // Each move is checked by CheckReferenceCycle first (mirror images only with relation 1);
+    // an ETrimInvalidLinkError leaves earlier items moved, so callers take a save point.
+    // Sets each item's IconPos to (-1, -1); a relation-1 mirror item gets the ConceptNo it shows.
+    void MoveItems(TConceptList& items, const TConceptData& target);
+    // Writes LIST_ORDER 1..n into the records of the items, in list order.
+    void RenumberChildren(const TConceptList& children);
+    // A new concept under parent (see TDataModule1::AddNewConcept); sets parent's HasChildren
+    // and refreshes it everywhere. Returns the new item.
+    std::unique_ptr<TConceptData> AddChildConcept(TConceptData& parent);
+    // Stores item's Title on its concept: title, identifier, the label that equalled the old
+    // title, then RefreshConceptEverywhere. EVelmoraError "レコードが見つかりません." when the
+    // concept is missing.
+    void StoreTitle(const TConceptData& item);
+    // The order of a sorted level: concepts first by title (compare, a collation returning <0,
+    // 0, >0), then mirror images by relation, then title.
+    using TCollation = std::function<int(const std::string&, const std::string&)>;
+    static bool LevelItemLess(const TConceptData& a, const TConceptData& b,
+                              const TCollation& compare);
+
+    // ---- Mirror images and cycle prevention ------------------------------------------------
+    // May child become a lower concept of newParent? Returns normally, or removes the mirror
+    // images that would close a cycle when the user agrees, or raises ETrimInvalidLinkError.
+    void CheckReferenceCycle(std::int32_t child, std::int32_t newParent);
+    store::TAnswer AskDeleteCyclicMirrorImage(std::int32_t linkNo, bool yesToAll);
+    void SetLinkCode(std::int32_t linkNo, std::int32_t code);
+    // A relation-1 mirror image of shown placed under place; on any failure the new record
+    // is removed again and the error passes on.
+    void CreateMirrorImageUnder(const TConceptData& shown, const TConceptData& place);
+    // The drops on the parents and children panes, data side: nothing happens when a dropped
+    // item is a mirror image (result false); otherwise OnTakeSavePoint runs, then one mirror
+    // image per dropped concept. A cycle error ends the loop; when it carries a mirror image,
+    // that item is put into `show` (may be null) for the caller to display.
+    bool AddParentsByMirrorImage(const TConceptList& dropped, const TConceptData& current,
+                                 std::unique_ptr<TConceptData>* show);
+    bool AddChildrenByMirrorImage(const TConceptData& current, const TConceptList& dropped,
+                                  std::unique_ptr<TConceptData>* show);
+    // The save-time checks over the network table (a relation-1 image at its concept's own
+    // place; duplicates), each finding offered for deletion through the questioner, after
+    // OnTakeSavePoint. Returns whether anything was deleted; then observers get ResetViews.
+    bool RunSupportChecks();
+
+    // ---- Duplicating ---------------------------------------------------------------------
+    // Copies items under target (a concept): concepts with their subtrees, mirror images as
+    // new images of the same concept. Returns one entry per input item, in order.
+    std::unique_ptr<TConceptList> CopyItems(const TConceptList& items, const TConceptData& target);
+    std::unique_ptr<TConceptData> CopyItem(const TConceptData& item, const TConceptData& target,
+                                           TConceptList& created, bool keepOrder);
+    std::unique_ptr<TConceptData> CopyConceptItem(const TConceptData& item,
+                                                  const TConceptData& target, TConceptList& created,
+                                                  bool keepOrder);
+    std::unique_ptr<TConceptData> CopyMirrorItem(const TConceptData& item,
+                                                 const TConceptData& target, TConceptList& created,
+                                                 bool keepOrder);
+    // title when no concept under parent has it; else "コピー ～ " + title, then with "(1)",
+    // "(2)", ... until free. Code page 932 in and out.
+    std::string MakeCopyTitle(const std::string& title, std::int32_t parent);
+
+    // Run by the operations that take a save point of their own (the drops on the panes, the
+    // save-time checks); the program pushes an undo step here.
+    std::function<void()> OnTakeSavePoint;
+
     void AddObserver(TEngineObserver* observer);
     void RemoveObserver(TEngineObserver* observer);
     void RefreshConceptEverywhere(const TConceptData& item);
