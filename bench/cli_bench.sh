@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Figures of velmora-cli on generated ontologies of 100,000 and 1,000,000 concepts: wall time
+# of generate, info (load), resave (load and save with backup) and copy (load and save under a
+# new name), each the median of three runs, and the peak memory of copy.
+#
+#   bench/cli_bench.sh [VELMORA_CLI] [WORK_DIR]
+#
+# VELMORA_CLI defaults to the release build (cmake --preset release && cmake --build --preset
+# release -j2); WORK_DIR to a fresh folder under /tmp (about 1 GB is needed), removed afterwards.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bin=${1:-build/release/src/cli/velmora-cli}
+[ -x "$bin" ] || { echo "no $bin: build it with cmake --preset release && cmake --build --preset release -j2" >&2; exit 1; }
+if [ -n "${2:-}" ]; then
+  work=$2
+  mkdir -p "$work"
+else
+  work=$(mktemp -d /tmp/velmora-cli-bench.XXXXXX)
+  trap 'rm -rf "$work"' EXIT
+fi
+
+if [ ! -x /usr/bin/time ]; then
+  sudo_cmd=()
+  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends time >/dev/null
+fi
+
+# measure CMD...: runs it under /usr/bin/time -v and prints "SECONDS PEAK_KB".
+measure() {
+  /usr/bin/time -v "$@" >/dev/null 2>"$work/time.txt" || { cat "$work/time.txt" >&2; exit 1; }
+  awk -F': ' '
+    /Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i] }
+    /Maximum resident set size/ { kb = $2 }
+    END { printf "%.2f %d\n", s, kb }' "$work/time.txt"
+}
+
+# median3 CMD...: the median of three runs as "SECONDS PEAK_KB" (peak of the median run).
+median3() {
+  { measure "$@"; measure "$@"; measure "$@"; } | sort -n | sed -n 2p
+}
+
+printf '%-10s %8s %11s %8s %9s %8s %13s\n' concepts "file MB" "generate s" "info s" "resave s" \
+  "copy s" "copy peak MB"
+for n in 100000 1000000; do
+  file="$work/gen-$n.ont"
+  rm -f "$file" "$work/バックアップ-gen-$n.ont"
+  read -r gen_s _ < <(measure "$bin" generate "$n" "$file" --seed 1)
+  size_mb=$(awk -v b="$(stat -c %s "$file")" 'BEGIN { printf "%.1f", b / 1048576 }')
+  read -r info_s _ < <(median3 "$bin" info "$file")
+  read -r resave_s _ < <(median3 "$bin" resave "$file")
+  read -r copy_s copy_kb < <(median3 "$bin" copy "$file" "$work/copy-$n.ont" --force)
+  printf '%-10s %8s %11s %8s %9s %8s %13.0f\n' "$n" "$size_mb" "$gen_s" "$info_s" "$resave_s" \
+    "$copy_s" "$(awk -v k="$copy_kb" 'BEGIN { print k / 1024 }')"
+  rm -f "$work/copy-$n.ont" "$work/バックアップ-copy-$n.ont" "$work/バックアップ-gen-$n.ont"
+done

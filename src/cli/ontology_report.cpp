@@ -1,0 +1,163 @@
+#include "ontology_report.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string_view>
+
+#include "ontology_tables.h"
+
+namespace velmora::cli {
+
+using store::TCursor;
+using store::TDateTime;
+
+namespace {
+
+constexpr std::string_view kSeparator = "    --------------------------------------";
+
+std::string TwoDigits(int n) {
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "%02d", n);
+    return buffer;
+}
+
+// One metadata entry as "key = value" with the further lines of a multi-line value below the
+// value column.
+void WriteMetadataLine(const std::string& line, std::size_t keyWidth, TTerminalText& text,
+                       std::ostream& out) {
+    const std::size_t equals = line.find('=');
+    if (equals == std::string::npos) {
+        out << "  " << OneLine(text.ToTerminal(line)) << '\n';
+        return;
+    }
+    const std::string key = text.ToTerminal(line.substr(0, equals));
+    const std::string value = ToUnixLineBreaks(text.ToTerminal(line.substr(equals + 1)));
+    const std::string indent(2 + keyWidth + 3, ' ');
+    out << "  " << PadRight(key, keyWidth) << " = ";
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = value.find('\n', start);
+        out << OneLine(value.substr(start, end == std::string::npos ? end : end - start)) << '\n';
+        if (end == std::string::npos) {
+            break;
+        }
+        start = end + 1;
+        out << indent;
+    }
+}
+
+}  // namespace
+
+TLastEdit FindLastEdit(store::TDataModule1& store) {
+    TCursor concepts;
+    concepts.CloneCursor(store.DtStOriginalConcepts, false);
+    concepts.SetIndexFieldNames(store::kConceptsDefaultIndex);
+    const store::TField no = concepts.FieldByName(store::kFieldRecordNo);
+    const store::TField edited = concepts.FieldByName(store::kFieldDateEdition);
+    const store::TField editor = concepts.FieldByName(store::kFieldEditor);
+    TLastEdit last;
+    for (concepts.First(); !concepts.Eof(); concepts.Next()) {
+        const TDateTime when = edited.AsDateTime();
+        if (!last.Found || when > last.When) {
+            last.Found = true;
+            last.When = when;
+            last.ConceptNo = no.AsInteger();
+            last.Editor = editor.AsString();
+        }
+    }
+    return last;
+}
+
+std::string DateTimeText(TDateTime moment) {
+    const store::TCivilTime c = moment.ToCivil();
+    return std::to_string(c.Year) + "/" + TwoDigits(c.Month) + "/" + TwoDigits(c.Day) + " " +
+           TimeOfDayText(moment);
+}
+
+std::string TimeOfDayText(TDateTime moment) {
+    const store::TCivilTime c = moment.ToCivil();
+    return TwoDigits(c.Hour) + ":" + TwoDigits(c.Minute) + ":" + TwoDigits(c.Second);
+}
+
+std::vector<std::string> InformationLines(store::TDataModule1& store,
+                                          const store::TOntology& ontology, TTerminalText& text) {
+    const TLastEdit last = FindLastEdit(store);
+    const auto count = [](TCursor& table) { return std::to_string(table.RecordCount()); };
+    return {
+        "",
+        "  " + OneLine(text.ToTerminal(ontology.Title())),
+        "",
+        std::string(kSeparator),
+        "    概念項目数:    " + count(store.DtStOriginalConcepts),
+        "    鏡像項目数:    " + count(store.DtStOriginalNetWork),
+        "    登録言語ラベル数:    " + count(store.DtStOriginalTerms),
+        std::string(kSeparator),
+        "    作成者:    \"" + OneLine(text.ToTerminal(ontology.Creator())) + "\"",
+        "    作成日時:    " + OneLine(text.ToTerminal(ontology.CreatedDay())),
+        std::string(kSeparator),
+        "    最終編集者:    \"" + OneLine(text.ToTerminal(last.Editor)) + "\"",
+        "    最終編集日時:    " + (last.Found ? DateTimeText(last.When) : std::string()),
+        std::string(kSeparator),
+    };
+}
+
+void WriteInfo(store::TDataModule1& store, const store::TOntology& ontology, TTerminalText& text,
+               std::ostream& out) {
+    out << "ファイル: " << ontology.FileName() << "\n\n";
+
+    out << "メタデータ:\n";
+    std::size_t keyWidth = 0;
+    for (const std::string& line : ontology.Lines()) {
+        const std::size_t equals = line.find('=');
+        if (equals != std::string::npos) {
+            keyWidth = std::max(keyWidth, DisplayWidth(text.ToTerminal(line.substr(0, equals))));
+        }
+    }
+    if (ontology.Count() == 0) {
+        out << "  (なし)\n";
+    }
+    for (const std::string& line : ontology.Lines()) {
+        WriteMetadataLine(line, keyWidth, text, out);
+    }
+
+    out << "\n情報:\n";
+    for (const std::string& line : InformationLines(store, ontology, text)) {
+        out << line << '\n';
+    }
+
+    out << "\n関係の定義:\n";
+    TCursor linkTypes;
+    linkTypes.CloneCursor(store.DtStOriginalLinkType, true);
+    const store::TField code = linkTypes.FieldByName(store::kFieldLinkCode);
+    const store::TField title = linkTypes.FieldByName(store::kFieldLinkTitle);
+    const store::TField comment = linkTypes.FieldByName(store::kFieldComment);
+    std::vector<std::string> titles;
+    std::size_t titleWidth = 0;
+    for (linkTypes.First(); !linkTypes.Eof(); linkTypes.Next()) {
+        titles.push_back(OneLine(text.ToTerminal(title.AsString())));
+        titleWidth = std::max(titleWidth, DisplayWidth(titles.back()));
+    }
+    std::size_t row = 0;
+    for (linkTypes.First(); !linkTypes.Eof(); linkTypes.Next(), ++row) {
+        const std::string number = std::to_string(code.AsInteger());
+        out << std::string(number.size() < 4 ? 4 - number.size() : 0, ' ') << number << "  "
+            << PadRight(titles[row], titleWidth) << "  "
+            << OneLine(text.ToTerminal(comment.AsString())) << '\n';
+    }
+    if (row == 0) {
+        out << "  (なし)\n";
+    }
+
+    out << "\nテーブル:\n";
+    std::size_t nameWidth = 0;
+    for (store::TTable* table : store.Tables()) {
+        nameWidth = std::max(nameWidth, table->TableName().size());
+    }
+    for (store::TTable* table : store.Tables()) {
+        out << "  " << PadRight(table->TableName(), nameWidth) << "  " << table->RecordCount()
+            << '\n';
+    }
+    text.ReportUnreadable();
+}
+
+}  // namespace velmora::cli

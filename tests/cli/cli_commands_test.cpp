@@ -1,0 +1,330 @@
+// The commands of velmora-cli through RunCli, as a user or a script calls them: wrong command
+// lines, `new` against what the wizard builds, overwriting and backups of `new`, `copy` and
+// `resave`, the store's messages for files that cannot be read, and text that does not survive
+// the code page.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "cli_fixture.h"
+#include "ontology_report.h"
+
+namespace velmora::cli {
+namespace {
+
+using testing::RunCommand;
+using testing::Sjis;
+using testing::TRun;
+using testing::TSession;
+
+class CliCommands : public testing::TScratchTest {
+protected:
+    // A saved ontology with a few concepts, distinct per name.
+    std::string MakeOntology(const std::string& name) {
+        TSession s;
+        s.Ontology.SetTitle(Sjis(name));
+        s.Store.BuildNewOntology(Sjis(name), std::vector<std::string>{Sjis("子")});
+        s.Save(Path(name + ".ont"));
+        return Path(name + ".ont");
+    }
+
+    static std::vector<std::string> DumpOf(const std::string& path) {
+        TSession s;
+        s.Load(path);
+        std::vector<std::string> dump = testing::Dump(s.Store);
+        dump.insert(dump.end(), s.Ontology.Lines().begin(), s.Ontology.Lines().end());
+        return dump;
+    }
+};
+
+struct TUsageCase {
+    std::vector<std::string> Args;  // "{dir}" stands for the test's folder
+    std::string Message;            // part of what stderr must say
+};
+
+TEST_F(CliCommands, WrongCommandLinesExitWithTwoAndWriteNothing) {
+    const std::string out = Path("x.ont");
+    const std::vector<std::string> eightSubs = {
+        "new",   out, "--target", "a", "--sub", "1", "--sub", "2", "--sub", "3",
+        "--sub", "4", "--sub",    "5", "--sub", "6", "--sub", "7", "--sub", "8"};
+    const std::vector<TUsageCase> cases = {
+        {{}, "Usage: velmora-cli COMMAND"},
+        {{"frobnicate"}, "unknown command 'frobnicate'"},
+        {{"info"}, "missing FILE"},
+        {{"info", out, "extra"}, "unexpected argument 'extra'"},
+        {{"info", "--verbose", out}, "unknown option '--verbose'"},
+        {{"info", "-v", out}, "unknown option '-v'"},
+        {{"copy", out}, "missing IN and OUT"},
+        {{"copy", out, out, "--force=yes"}, "option '--force' takes no value"},
+        {{"new", out}, "--target is required"},
+        {{"new", out, "--target"}, "option '--target' needs a value"},
+        {{"new", out, "--target", "a", "--target", "b"}, "option '--target' given twice"},
+        {{"new", out, "--target", ""}, "「対象とする事物」が指定されていません."},
+        {{"new", out, "--target", "a", "--title", ""}, "「作成するオントロジーの名称」"},
+        {{"new", out, "--target", "a", "--community=", "--title", "t"},
+         "「このオントロジーを共有するコミュニティ」"},
+        {eightSubs, "at most seven --sub are accepted, not 8"},
+        {{"new", out, "--target", "a", "--now", "2023-02-29 10:00:00"}, "--now must be"},
+        {{"new", out, "--target", "a", "--now", "2024-04-01 24:00:00"}, "--now must be"},
+        {{"generate", "0", out}, "N must be a whole number from 1 to"},
+        {{"generate", "12x", out}, "N must be a whole number"},
+        {{"generate", "10", out, "--seed", "-1"}, "--seed must be a whole number"},
+        {{"help", "nope"}, "unknown command 'nope'"},
+    };
+    for (const TUsageCase& c : cases) {
+        std::ostringstream stdoutText;
+        std::ostringstream stderrText;
+        const int status = RunCli(c.Args, stdoutText, stderrText);
+        const std::string line = c.Args.empty() ? "(no arguments)" : c.Args[0] + " ...";
+        EXPECT_EQ(status, kExitUsage) << line;
+        EXPECT_NE(stderrText.str().find(c.Message), std::string::npos) << line << "\n"
+                                                                       << stderrText.str();
+        EXPECT_EQ(stdoutText.str(), "") << line;
+        EXPECT_FALSE(std::filesystem::exists(out)) << line;
+    }
+}
+
+TEST_F(CliCommands, HelpIsOnStdoutWithExitZero) {
+    const TRun general = RunCommand({"help"});
+    EXPECT_EQ(general.Status, kExitOk);
+    EXPECT_EQ(general.Out, RunCommand({"--help"}).Out);
+    for (const char* command : {"new", "info", "check", "copy", "resave", "generate", "help"}) {
+        const TRun viaHelp = RunCommand({"help", command});
+        const TRun viaFlag = RunCommand({command, "--help"});
+        EXPECT_EQ(viaHelp.Status, kExitOk) << command;
+        EXPECT_EQ(viaFlag.Status, kExitOk) << command;
+        EXPECT_EQ(viaHelp.Out, viaFlag.Out) << command;
+        EXPECT_NE(viaHelp.Out.find(std::string("velmora-cli ") + command), std::string::npos)
+            << command;
+        EXPECT_NE(general.Out.find(std::string("  ") + command + " "), std::string::npos)
+            << command;
+    }
+}
+
+// The wizard with sub-category fields 1, 3 and 7 filled, 7 repeating 1.
+TEST_F(CliCommands, NewBuildsWhatTheWizardBuilds) {
+    const std::string out = Path("food.ont");
+    const TRun run = RunCommand({"new",         out,
+                                 "--target",    "食品",
+                                 "--title",     "食品の本",
+                                 "--community", "食品の専門家.\n調理師.",
+                                 "--sub",       "穀物",
+                                 "--sub",       "",
+                                 "--sub",       "野菜",
+                                 "--sub",       "",
+                                 "--sub",       "",
+                                 "--sub",       "",
+                                 "--sub",       "穀物",
+                                 "--user",      "佐藤",
+                                 "--now",       "2024-04-01 14:03:27"});
+    ASSERT_EQ(run.Status, kExitOk) << run.Err;
+    EXPECT_EQ(run.Err, "");
+
+    TSession made;
+    made.Load(out);
+    EXPECT_EQ(made.Ontology.Lines(),
+              (std::vector<std::string>{Sjis("Target=食品"), Sjis("Title=食品の本"),
+                                        Sjis("Community=食品の専門家.\r\n調理師."),
+                                        Sjis("Description=食品に関するオントロジー."),
+                                        Sjis("Creator=佐藤"), "CreatedDay=14:03:27"}));
+
+    TSession wizard;
+    wizard.Context.SetUserName(Sjis("佐藤"));
+    wizard.Context.SetClock([] { return testing::Moment(14, 3, 27); });
+    wizard.Store.BuildNewOntology(
+        Sjis("食品"),
+        std::vector<std::string>{Sjis("穀物"), "", Sjis("野菜"), "", "", "", Sjis("穀物")});
+    EXPECT_EQ(testing::Dump(made.Store), testing::Dump(wizard.Store));
+
+    // What that build is: the top concept titled after the target, unplaced, and its three
+    // children in field order; the repeated sub-category shares its label.
+    store::TTable& c = made.Store.DtStOriginalConcepts;
+    std::vector<std::string> titles;
+    for (c.First(); !c.Eof(); c.Next()) {
+        titles.push_back(store::Cp932ToUtf8(c.FieldByName(store::kFieldTitle).AsString()));
+        EXPECT_EQ(c.FieldByName(store::kFieldParentNo).AsInteger(), c.RecNo() == 1 ? 0 : 1);
+        EXPECT_EQ(c.FieldByName(store::kFieldListOrder).AsInteger(), 10000);
+    }
+    EXPECT_EQ(titles, (std::vector<std::string>{"食品", "穀物", "野菜", "穀物"}));
+    EXPECT_EQ(made.Store.DtStOriginalTerms.RecordCount(), 3);
+    EXPECT_EQ(made.Store.DtStOriginalAssociation.RecordCount(), 4);
+    EXPECT_EQ(made.Store.DtStOriginalLinkType.RecordCount(), 10);
+}
+
+TEST_F(CliCommands, NewFillsUntouchedFieldsFromTheTargetAsTheWizardDoes) {
+    ASSERT_EQ(RunCommand({"new", Path("a.ont"), "--target", "食品", "--now", "2024-04-01 08:00:00"})
+                  .Status,
+              kExitOk);
+    TSession a;
+    a.Load(Path("a.ont"));
+    EXPECT_EQ(a.Ontology.Lines(),
+              (std::vector<std::string>{Sjis("Target=食品"), Sjis("Title=食品オントロジー"),
+                                        Sjis("Community=食品の専門家."),
+                                        Sjis("Description=食品に関するオントロジー."),
+                                        Sjis("Creator=無記名"), "CreatedDay=08:00:00"}));
+    EXPECT_EQ(a.Store.DtStOriginalConcepts.RecordCount(), 1);
+
+    ASSERT_EQ(RunCommand({"new", Path("b.ont"), "--target", "食品", "--description", "",
+                          "--creator", "山田", "--user", "佐藤"})
+                  .Status,
+              kExitOk);
+    TSession b;
+    b.Load(Path("b.ont"));
+    EXPECT_EQ(b.Ontology.Description(), "");
+    EXPECT_EQ(b.Ontology.Creator(), Sjis("山田"));
+    b.Store.DtStOriginalConcepts.First();
+    EXPECT_EQ(b.Store.DtStOriginalConcepts.FieldByName(store::kFieldEditor).AsString(),
+              Sjis("佐藤"));
+}
+
+TEST_F(CliCommands, ExistingFilesAreReplacedOnlyWithForceAndThenKeptAsBackup) {
+    const std::string first = MakeOntology("first");
+    const std::string second = MakeOntology("second");
+    const std::string firstBytes = testing::ReadBytes(first);
+    const std::string backup = Path("バックアップ-first.ont");
+
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"new", first, "--target", "x"},
+          std::vector<std::string>{"copy", second, first},
+          std::vector<std::string>{"generate", "5", first}}) {
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(RunCli(args, out, err), kExitFailure) << args[0];
+        EXPECT_NE(err.str().find("'" + first + "' already exists; use --force"), std::string::npos)
+            << err.str();
+        EXPECT_EQ(testing::ReadBytes(first), firstBytes) << args[0];
+        EXPECT_FALSE(std::filesystem::exists(backup)) << args[0];
+    }
+
+    ASSERT_EQ(RunCommand({"copy", second, first, "--force"}).Status, kExitOk);
+    EXPECT_EQ(DumpOf(first), DumpOf(second));
+    EXPECT_EQ(testing::ReadBytes(backup), firstBytes);
+
+    ASSERT_EQ(RunCommand({"new", first, "--target", "x", "--force"}).Status, kExitOk);
+    EXPECT_EQ(DumpOf(backup), DumpOf(second));
+}
+
+TEST_F(CliCommands, CopyAndResaveKeepEveryRecordAndTheMetadata) {
+    const std::string original = Path("sample.ont");
+    ASSERT_EQ(RunCommand({"generate", "300", original, "--seed", "5"}).Status, kExitOk);
+    const std::vector<std::string> contents = DumpOf(original);
+    const std::string bytes = testing::ReadBytes(original);
+
+    ASSERT_EQ(RunCommand({"copy", original, Path("copy.ont")}).Status, kExitOk);
+    EXPECT_EQ(DumpOf(Path("copy.ont")), contents);
+    EXPECT_FALSE(std::filesystem::exists(Path("バックアップ-copy.ont")));
+
+    const TRun resave = RunCommand({"resave", original});
+    ASSERT_EQ(resave.Status, kExitOk) << resave.Err;
+    EXPECT_EQ(DumpOf(original), contents);
+    EXPECT_EQ(testing::ReadBytes(Path("バックアップ-sample.ont")), bytes);
+}
+
+TEST_F(CliCommands, FilesThatCannotBeReadFailWithTheStoresMessage) {
+    const std::string missing = Path("missing.ont");
+    for (const char* command : {"info", "check", "resave"}) {
+        const TRun run = RunCommand({command, missing});
+        EXPECT_EQ(run.Status, kExitFailure) << command;
+        EXPECT_EQ(run.Err.rfind("velmora-cli: ファイル " + missing + " は開けません\n", 0), 0u)
+            << run.Err;
+        EXPECT_EQ(run.Out, "") << command;
+    }
+    EXPECT_EQ(RunCommand({"copy", missing, Path("out.ont")}).Status, kExitFailure);
+    EXPECT_FALSE(std::filesystem::exists(Path("out.ont")));
+
+    std::ofstream(Path("text.ont")) << "not an ontology, just some text of a fair length";
+    const TRun wrong = RunCommand({"info", Path("text.ont")});
+    EXPECT_EQ(wrong.Status, kExitFailure);
+    EXPECT_EQ(wrong.Err,
+              "velmora-cli: ファイルが開けません. ファイルフォーマットが違うようです.\n");
+
+    const TRun noFolder = RunCommand({"new", Path("no/such/folder.ont"), "--target", "x"});
+    EXPECT_EQ(noFolder.Status, kExitFailure);
+    EXPECT_NE(noFolder.Err.find("を作成できません"), std::string::npos) << noFolder.Err;
+}
+
+TEST_F(CliCommands, TextOutsideTheCodePageBecomesAQuestionMarkWithAWarning) {
+    const TRun run = RunCommand(
+        {"new", Path("a.ont"), "--target", "寿司", "--title", "寿司🍣🍣", "--sub", "巻き\xff"});
+    ASSERT_EQ(run.Status, kExitOk);
+    EXPECT_EQ(testing::Lines(run.Err),
+              (std::vector<std::string>{
+                  "velmora-cli: warning: --title: 2 characters cannot be written in code page "
+                  "932 and became \"?\"",
+                  "velmora-cli: warning: --sub 1: 1 character cannot be written in code page 932 "
+                  "and became \"?\"",
+              }));
+    TSession a;
+    a.Load(Path("a.ont"));
+    EXPECT_EQ(a.Ontology.Title(), Sjis("寿司??"));
+
+    // The other way: bytes of the file that are no code page 932 text. The creator is shown
+    // twice, in the metadata and on the information page.
+    a.Ontology.SetCreator("\x81");
+    a.Save(Path("a.ont"));
+    const TRun info = RunCommand({"info", Path("a.ont")});
+    EXPECT_EQ(info.Status, kExitOk);
+    EXPECT_NE(info.Out.find("作成者:    \"?\""), std::string::npos) << info.Out;
+    EXPECT_EQ(info.Err,
+              "velmora-cli: warning: invalid code page 932 in the file: 2 characters shown as "
+              "\"?\"\n");
+}
+
+// The information page: counts of the tables, and the last editor is the concept with the
+// newest DATE_EDITION, the first one in number order on a tie.
+TEST_F(CliCommands, InfoShowsThePropertiesDialogsInformationPage) {
+    TSession s;
+    s.Ontology.SetTitle(Sjis("食品オントロジー"));
+    s.Ontology.SetCreator(Sjis("山田"));
+    s.Ontology.SetCreatedDay("14:03:27");
+    s.Ontology.SetDescription(Sjis("一行目\r\n二行目"));
+    s.Context.SetUserName(Sjis("佐藤"));
+    s.Store.BuildNewOntology(Sjis("食品"), {});
+    s.Context.SetClock([] { return testing::Moment(10, 30, 0); });
+    s.Context.SetUserName(Sjis("鈴木"));
+    s.Store.AppendConcept(Sjis("穀物"), 1, Sjis("穀物"));
+    s.Context.SetUserName(Sjis("田中"));
+    const std::int32_t third = s.Store.AppendConcept(Sjis("野菜"), 1, "");
+    store::TConceptData item;
+    item.SetConceptNo(third);
+    s.Store.AppendMirrorImage(item, 2);
+    s.Save(Path("info.ont"));
+
+    const TRun run = RunCommand({"info", Path("info.ont")});
+    ASSERT_EQ(run.Status, kExitOk) << run.Err;
+    const std::string expected = "ファイル: " + Path("info.ont") +
+                                 "\n"
+                                 "\n"
+                                 "メタデータ:\n"
+                                 "  Title       = 食品オントロジー\n"
+                                 "  Creator     = 山田\n"
+                                 "  CreatedDay  = 14:03:27\n"
+                                 "  Description = 一行目\n"
+                                 "                二行目\n"
+                                 "\n"
+                                 "情報:\n"
+                                 "\n"
+                                 "  食品オントロジー\n"
+                                 "\n"
+                                 "    --------------------------------------\n"
+                                 "    概念項目数:    3\n"
+                                 "    鏡像項目数:    1\n"
+                                 "    登録言語ラベル数:    2\n"
+                                 "    --------------------------------------\n"
+                                 "    作成者:    \"山田\"\n"
+                                 "    作成日時:    14:03:27\n"
+                                 "    --------------------------------------\n"
+                                 "    最終編集者:    \"鈴木\"\n"
+                                 "    最終編集日時:    2024/04/01 10:30:00\n"
+                                 "    --------------------------------------\n"
+                                 "\n"
+                                 "関係の定義:\n";
+    EXPECT_EQ(run.Out.substr(0, expected.size()), expected);
+    EXPECT_NE(run.Out.find("\n   2  relation_A  ユーザー定義の関係A\n"), std::string::npos);
+    EXPECT_NE(run.Out.find("\n  DtStOriginalNetWork      1\n"), std::string::npos) << run.Out;
+}
+
+}  // namespace
+}  // namespace velmora::cli
