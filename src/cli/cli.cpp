@@ -15,6 +15,7 @@
 #include "ontology_builder.h"
 #include "ontology_check.h"
 #include "ontology_report.h"
+#include "seeker.h"
 #include "terminal_text.h"
 
 namespace velmora::cli {
@@ -39,6 +40,7 @@ Commands:
   check     report broken or suspicious records of an ontology file
   copy      load an ontology and save it under another name
   resave    load an ontology and save it in place, keeping a backup
+  fix       remove what the save-time checks offer to remove, then save in place
   generate  write a synthetic ontology of N concepts
   help      show this text or the help of one command
 
@@ -134,6 +136,15 @@ save-time questions about mirror images are not asked; "check" reports what they
 about (mirror-own-place, mirror-duplicate).
 )";
 
+constexpr std::string_view kFixHelp = R"(Usage: velmora-cli fix FILE
+
+Runs the save-time checks of the desktop program on FILE, answering every question with yes:
+a subconcept mirror image at its own concept's place (mirror-own-place) and a second identical
+mirror image (mirror-duplicate) are removed. Prints each removal, then saves FILE in place as
+the save command does (the previous version is kept as "バックアップ-FILE"). "check" lists the
+same findings without changing anything.
+)";
+
 constexpr std::string_view kGenerateHelp =
     R"(Usage: velmora-cli generate N OUT [--seed S] [--user NAME] [--now TIME] [--force]
 
@@ -165,6 +176,25 @@ struct TCommand {
 };
 
 // One store, one ontology and the answers the store gets when it asks about overwriting.
+// Answers every save-time question with yes and notes what was removed: the kind of finding
+// and the mirror image's title, as the question names them.
+class TRemovalLog : public store::TQuestioner {
+public:
+    TAnswer Ask(store::TMessageKind, store::TButtons, const std::string& text) override {
+        const std::string open = "鏡像項目「";
+        const std::size_t at = text.rfind(open);
+        const std::string title =
+            at == std::string::npos ? std::string() : text.substr(at + open.size());
+        const std::string kind = text.find("同一のもの") != std::string::npos
+                                     ? "[mirror-duplicate] "
+                                     : "[mirror-own-place] ";
+        Removed.push_back(kind + "「" + title);
+        return TAnswer::Yes;
+    }
+
+    std::vector<std::string> Removed;
+};
+
 struct TSession {
     store::TSimpleStoreContext Context;
     store::TFixedAnswer Overwrite{TAnswer::No};
@@ -298,6 +328,7 @@ private:
             {"check", kCheckHelp, {}, &TRunner::Check},
             {"copy", kCopyHelp, {{"force", false}}, &TRunner::Copy},
             {"resave", kResaveHelp, {}, &TRunner::Resave},
+            {"fix", kFixHelp, {}, &TRunner::Fix},
             {"generate",
              kGenerateHelp,
              {{"seed", true}, {"user", true}, {"now", true}, {"force", false}},
@@ -450,6 +481,23 @@ private:
         Load(session, args.Positionals[0]);
         session.Store.SaveOntologyFile(session.Ontology, true);
         m_out << "resave: wrote " << args.Positionals[0] << " (previous version kept as "
+              << session.Ontology.BackupFileName() << ")\n";
+        return kExitOk;
+    }
+
+    int Fix(const TParsedArguments& args) {
+        RequirePositionals(args, 1, "FILE");
+        TSession session;
+        TRemovalLog removals;
+        engine::TDataModuleSeeker seeker(session.Store, removals);
+        Load(session, args.Positionals[0]);
+        seeker.RunSupportChecks();
+        for (const std::string& removed : removals.Removed) {
+            m_out << "fix: removed " << removed << '\n';
+        }
+        session.Store.SaveOntologyFile(session.Ontology, true);
+        m_out << "fix: " << removals.Removed.size() << " mirror image(s) removed; wrote "
+              << args.Positionals[0] << " (previous version kept as "
               << session.Ontology.BackupFileName() << ")\n";
         return kExitOk;
     }

@@ -222,6 +222,37 @@ TEST_F(CliCommands, CopyAndResaveKeepEveryRecordAndTheMetadata) {
     EXPECT_EQ(testing::ReadBytes(Path("バックアップ-sample.ont")), bytes);
 }
 
+TEST_F(CliCommands, FixRemovesWhatTheSaveTimeChecksOfferAndSaves) {
+    const std::string file = Path("fix.ont");
+    std::int32_t ownPlace = 0;
+    std::int32_t duplicate = 0;
+    std::int32_t otherRelation = 0;
+    {
+        testing::TSession session;
+        const std::int32_t top =
+            session.Store.BuildNewOntology(Sjis("食品"), std::vector<std::string>{"a", "b"});
+        ownPlace = session.AddLink(top, 2, 1);  // a subconcept image where its concept lives
+        session.AddLink(3, 2, 1);
+        duplicate = session.AddLink(3, 2, 1);
+        otherRelation = session.AddLink(top, 3, 2);  // another relation at its own place: kept
+        session.Save(file);
+    }
+    const TRun fix = RunCommand({"fix", file});
+    ASSERT_EQ(fix.Status, kExitOk) << fix.Err;
+    EXPECT_EQ(testing::Lines(fix.Out)[0], "fix: removed [mirror-own-place] 「a」");
+    EXPECT_EQ(testing::Lines(fix.Out)[1], "fix: removed [mirror-duplicate] 「a」");
+    EXPECT_TRUE(std::filesystem::exists(Path("バックアップ-fix.ont")));
+
+    testing::TSession after;
+    after.Load(file);
+    store::TTable& network = after.Store.DtStOriginalNetWork;
+    EXPECT_EQ(network.RecordCount(), 2);
+    EXPECT_FALSE(network.Locate("RECORD_NO", store::TValue(ownPlace)));
+    EXPECT_FALSE(network.Locate("RECORD_NO", store::TValue(duplicate)));
+    EXPECT_TRUE(network.Locate("RECORD_NO", store::TValue(otherRelation)));
+    EXPECT_EQ(RunCommand({"check", file}).Status, kExitOk);
+}
+
 TEST_F(CliCommands, FilesThatCannotBeReadFailWithTheStoresMessage) {
     const std::string missing = Path("missing.ont");
     for (const char* command : {"info", "check", "resave"}) {
