@@ -157,6 +157,32 @@ std::string Utf8ToCp932(std::string_view utf8, int* unconvertible) {
     return Convert(Converters().ToCp932.Get(), utf8, 1, Utf8BadLength, unconvertible);
 }
 
+std::size_t FirstUnreadableLine(std::string_view text) {
+    int bad = 0;
+    Cp932ToUtf8(text, &bad);
+    if (bad == 0) {
+        return 0;
+    }
+    std::size_t line = 1;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        Cp932ToUtf8(text.substr(start, end - start), &bad);
+        if (bad != 0) {
+            return line;
+        }
+        if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') {
+            ++end;
+        }
+        start = end + 1;
+        ++line;
+    }
+    return line;
+}
+
 std::string CutToBytes(std::string_view text, std::size_t n) {
     return std::string(text.substr(0, n));
 }

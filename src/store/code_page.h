@@ -28,6 +28,11 @@ std::string Cp932ToUtf8(std::string_view cp932, int* unconvertible = nullptr);
 // "?" inserted this way.
 std::string Utf8ToCp932(std::string_view utf8, int* unconvertible = nullptr);
 
+// The 1-based number of the first line of text (lines end at CR, LF or CR LF) that holds bytes
+// code page 932 cannot read; 0 when every byte can be read. For the imports, which report such
+// a line and let the user go on with the bytes as they are, or stop.
+std::size_t FirstUnreadableLine(std::string_view text);
+
 // The first n bytes of text (all of it when shorter). Counts bytes, not characters, so a
 // double-byte character may be cut in two: a text(n) field keeps exactly n bytes.
 std::string CutToBytes(std::string_view text, std::size_t n);

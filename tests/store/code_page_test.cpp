@@ -288,3 +288,25 @@ TEST(CodePageTest, FindAgreesWithACharacterByCharacterSearch) {
 
 }  // namespace
 }  // namespace velmora::store
+
+namespace velmora::store {
+namespace {
+
+TEST(FirstUnreadableLineTest, NamesTheFirstLineWithBytesTheCodePageCannotRead) {
+    const struct {
+        std::string text;
+        std::size_t line;
+    } kCases[] = {
+        {"", 0},
+        {"abc\r\n\x8a\x54\x94\x4f\n", 0},
+        {"ok\r\nok\r\n\xff\r\n\xff", 3},
+        {"ok\rok\n\x82", 3},  // a lead byte without its trail at the very end
+        {"\xa0", 1},
+    };
+    for (const auto& c : kCases) {
+        EXPECT_EQ(FirstUnreadableLine(c.text), c.line) << c.text;
+    }
+}
+
+}  // namespace
+}  // namespace velmora::store
