@@ -3,6 +3,7 @@
 #include <deque>
 
 #include "code_page.h"
+#include "ontology.h"
 #include "ontology_tables.h"
 #include "store_exceptions.h"
 
@@ -31,6 +32,14 @@ TQuestioner& NoOverwrite() {
 }  // namespace
 
 TSimpleStoreContext::TSimpleStoreContext() : m_userName(Utf8ToCp932("無記名")) {}
+
+std::string TSimpleStoreContext::ConceptDescrDefault() const {
+    return m_ontology ? m_ontology->ConceptDescrDefault() : m_descrDefault;
+}
+
+std::string TSimpleStoreContext::ConceptCommentDefault() const {
+    return m_ontology ? m_ontology->ConceptCommentDefault() : m_commentDefault;
+}
 
 TDataModule1::TDataModule1(const TStoreContext& context)
     : DtStOriginalConcepts(std::string(kDtStOriginalConcepts), ConceptsFieldDefs(),

@@ -44,26 +44,31 @@ public:
     virtual TDateTime Now() const = 0;
 };
 
-// A context of plain values, for the command-line tool and tests. Now() is the machine's local
-// time unless a clock is set.
+// The store's context as the program gives it: a user name, the default texts of new concepts
+// (those of the open ontology once one is set, else plain values) and the machine's local time
+// unless a clock is set (tests).
 class TSimpleStoreContext : public TStoreContext {
 public:
     TSimpleStoreContext();
 
     std::string UserName() const override { return m_userName; }
-    std::string ConceptDescrDefault() const override { return m_descrDefault; }
-    std::string ConceptCommentDefault() const override { return m_commentDefault; }
+    std::string ConceptDescrDefault() const override;
+    std::string ConceptCommentDefault() const override;
     TDateTime Now() const override { return m_clock ? m_clock() : TDateTime::Now(); }
 
     void SetUserName(std::string name) { m_userName = std::move(name); }
     void SetConceptDescrDefault(std::string text) { m_descrDefault = std::move(text); }
     void SetConceptCommentDefault(std::string text) { m_commentDefault = std::move(text); }
+    // REQUIRES: ontology outlives the context or is replaced first; null goes back to the
+    // plain values.
+    void SetOntology(const TOntology* ontology) { m_ontology = ontology; }
     void SetClock(std::function<TDateTime()> clock) { m_clock = std::move(clock); }
 
 private:
     std::string m_userName;  // "無記名" until set
     std::string m_descrDefault;
     std::string m_commentDefault;
+    const TOntology* m_ontology = nullptr;
     std::function<TDateTime()> m_clock;
 };
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -239,6 +240,87 @@ void TFaultyFileSystem::SyncDirectory(const std::string& directory) {
 }
 
 #undef VELMORA_INJECT
+
+namespace {
+
+// A file of TMemoryFileSystem. Reading works on a copy taken when it was opened; writing goes to
+// the named file directly.
+class TMemoryFile : public TFile {
+public:
+    TMemoryFile(std::string* target, std::string contents)
+        : m_target(target), m_contents(std::move(contents)) {}
+
+    std::size_t Read(void* buffer, std::size_t n) override {
+        const std::size_t count =
+            std::min(n, m_contents.size() - std::min(m_position, m_contents.size()));
+        std::memcpy(buffer, m_contents.data() + m_position, count);
+        m_position += count;
+        return count;
+    }
+    void Write(const void* buffer, std::size_t n) override {
+        std::string& file = *m_target;
+        if (file.size() < m_position + n) {
+            file.resize(m_position + n);
+        }
+        std::memcpy(file.data() + m_position, buffer, n);
+        m_position += n;
+    }
+    void Seek(std::int64_t position) override { m_position = static_cast<std::size_t>(position); }
+    std::int64_t Size() override {
+        return static_cast<std::int64_t>(m_target ? m_target->size() : m_contents.size());
+    }
+    void Sync() override {}
+    void Close() override {}
+
+private:
+    std::string* m_target;  // null for a file opened for reading
+    std::string m_contents;
+    std::size_t m_position = 0;
+};
+
+}  // namespace
+
+const std::string* TMemoryFileSystem::Get(const std::string& path) const {
+    const auto it = m_files.find(path);
+    return it == m_files.end() ? nullptr : &it->second;
+}
+
+std::unique_ptr<TFile> TMemoryFileSystem::OpenRead(const std::string& path) {
+    const auto it = m_files.find(path);
+    if (it == m_files.end()) {
+        Fail("open", path, ENOENT);
+    }
+    return std::make_unique<TMemoryFile>(nullptr, it->second);
+}
+
+std::unique_ptr<TFile> TMemoryFileSystem::CreateNew(const std::string& path) {
+    if (m_files.count(path)) {
+        Fail("create", path, EEXIST);
+    }
+    return std::make_unique<TMemoryFile>(&m_files[path], std::string());
+}
+
+void TMemoryFileSystem::Rename(const std::string& from, const std::string& to) {
+    const auto it = m_files.find(from);
+    if (it == m_files.end()) {
+        Fail("rename", from, ENOENT);
+    }
+    std::string bytes = std::move(it->second);
+    m_files.erase(it);
+    m_files[to] = std::move(bytes);
+}
+
+void TMemoryFileSystem::Link(const std::string& existing, const std::string& newName) {
+    // Without shared storage a link is a copy; nothing here writes into a file in place.
+    const auto it = m_files.find(existing);
+    if (it == m_files.end()) {
+        Fail("link", existing, ENOENT);
+    }
+    if (m_files.count(newName)) {
+        Fail("link", newName, EEXIST);
+    }
+    m_files[newName] = it->second;
+}
 
 std::string DirectoryOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');

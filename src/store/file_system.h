@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -72,6 +73,25 @@ private:
     TFileSystem& m_inner;
     int m_failAt;
     int m_count = 0;
+};
+
+// Files held in memory, by name: for reading and writing ontology files without a disk (the
+// fuzz target, tests). Folders are not modelled; every name is one file.
+class TMemoryFileSystem : public TFileSystem {
+public:
+    void Put(const std::string& path, std::string bytes) { m_files[path] = std::move(bytes); }
+    const std::string* Get(const std::string& path) const;
+
+    bool Exists(const std::string& path) override { return m_files.count(path) != 0; }
+    std::unique_ptr<TFile> OpenRead(const std::string& path) override;
+    std::unique_ptr<TFile> CreateNew(const std::string& path) override;
+    void Rename(const std::string& from, const std::string& to) override;
+    void Link(const std::string& existing, const std::string& newName) override;
+    void Remove(const std::string& path) override { m_files.erase(path); }
+    void SyncDirectory(const std::string&) override {}
+
+private:
+    std::map<std::string, std::string> m_files;
 };
 
 // The folder part of a path ("." when there is none) and the name part.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ontology.h"
 #include "store_exceptions.h"
 #include "store_fixture.h"
 
@@ -73,6 +74,17 @@ TEST_F(DataModuleTest, AppendConceptStampsEveryField) {
     // No label asked for: no terms record, no association.
     EXPECT_EQ(store.DtStOriginalTerms.RecordCount(), 0);
     EXPECT_EQ(store.DtStOriginalAssociation.RecordCount(), 0);
+}
+
+TEST_F(DataModuleTest, NewConceptsTakeTheOpenOntologysDefaultTexts) {
+    TOntology ontology;
+    ontology.SetConceptDescrDefault("line 1\r\nline 2");
+    ontology.SetConceptCommentDefault("c");
+    context.SetOntology(&ontology);
+    const std::int32_t no = store.AppendConcept("A", 0, "");
+    EXPECT_EQ(Concept(no, "DESCRIPTION").AsString(), "line 1\r\nline 2");
+    EXPECT_EQ(Concept(no, "COMMENT").AsString(), "c");
+    context.SetOntology(nullptr);
 }
 
 TEST_F(DataModuleTest, IdentifierOfALongTitleKeeps246BytesOfTheStoredTitle) {
