@@ -224,18 +224,22 @@ bool HoldsMirrorImage(const TConceptList& items) {
 
 }  // namespace
 
-bool TDataModuleSeeker::AddParentsByMirrorImage(const TConceptList& dropped,
-                                                const TConceptData& current,
-                                                std::unique_ptr<TConceptData>* show) {
+namespace {
+
+// The drops on the parents and children panes: one undo step, then one mirror image per dropped
+// concept until a cycle error ends the loop; the mirror image that error names is handed out.
+template <typename TMake>
+bool DropMirrorImages(TDataModuleSeeker& seeker, const TConceptList& dropped,
+                      std::unique_ptr<TConceptData>* show, TMake make) {
     if (HoldsMirrorImage(dropped)) {
         return false;
     }
-    if (OnTakeSavePoint) {
-        OnTakeSavePoint();
+    if (seeker.OnTakeSavePoint) {
+        seeker.OnTakeSavePoint();
     }
     try {
         for (int i = 0; i < dropped.Count(); ++i) {
-            CreateMirrorImageUnder(current, dropped[i]);
+            make(dropped[i]);
         }
     } catch (const store::ETrimInvalidLinkError& e) {
         if (e.Item() && show) {
@@ -246,26 +250,22 @@ bool TDataModuleSeeker::AddParentsByMirrorImage(const TConceptList& dropped,
     return true;
 }
 
+}  // namespace
+
+bool TDataModuleSeeker::AddParentsByMirrorImage(const TConceptList& dropped,
+                                                const TConceptData& current,
+                                                std::unique_ptr<TConceptData>* show) {
+    return DropMirrorImages(*this, dropped, show, [&](const TConceptData& parent) {
+        CreateMirrorImageUnder(current, parent);
+    });
+}
+
 bool TDataModuleSeeker::AddChildrenByMirrorImage(const TConceptData& current,
                                                  const TConceptList& dropped,
                                                  std::unique_ptr<TConceptData>* show) {
-    if (HoldsMirrorImage(dropped)) {
-        return false;
-    }
-    if (OnTakeSavePoint) {
-        OnTakeSavePoint();
-    }
-    try {
-        for (int i = 0; i < dropped.Count(); ++i) {
-            CreateMirrorImageUnder(dropped[i], current);
-        }
-    } catch (const store::ETrimInvalidLinkError& e) {
-        if (e.Item() && show) {
-            *show = std::make_unique<TConceptData>();
-            (*show)->Assign(*e.Item());
-        }
-    }
-    return true;
+    return DropMirrorImages(*this, dropped, show, [&](const TConceptData& child) {
+        CreateMirrorImageUnder(child, current);
+    });
 }
 
 bool TDataModuleSeeker::RunSupportChecks() {

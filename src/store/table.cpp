@@ -40,22 +40,6 @@ bool IsIntegerKind(TFieldKind kind) {
     return kind == TFieldKind::Integer || kind == TFieldKind::AutoInc;
 }
 
-const char* KindName(TFieldKind kind) {
-    switch (kind) {
-        case TFieldKind::AutoInc:
-            return "AutoInc";
-        case TFieldKind::Integer:
-            return "Integer";
-        case TFieldKind::Text:
-            return "String";
-        case TFieldKind::Memo:
-            return "Memo";
-        case TFieldKind::DateTime:
-            return "DateTime";
-    }
-    return "?";
-}
-
 std::string FieldNotFound(std::string_view name) {
     return "項目 '" + std::string(name) + "' が見つかりません";
 }
@@ -96,6 +80,22 @@ std::int64_t TextKey(std::string_view text) {
 }
 
 }  // namespace
+
+const char* FieldKindName(TFieldKind kind) {
+    switch (kind) {
+        case TFieldKind::AutoInc:
+            return "AutoInc";
+        case TFieldKind::Integer:
+            return "Integer";
+        case TFieldKind::Text:
+            return "String";
+        case TFieldKind::Memo:
+            return "Memo";
+        case TFieldKind::DateTime:
+            return "DateTime";
+    }
+    return "?";
+}
 
 struct TRowLayout {
     std::vector<std::uint32_t> offset;  // of each field's fixed part
@@ -419,7 +419,7 @@ struct TTableData {
                 }
                 break;
         }
-        throw ETableError("項目 '" + def.Name + "' (" + KindName(def.Kind) +
+        throw ETableError("項目 '" + def.Name + "' (" + FieldKindName(def.Kind) +
                           ") にこの型の値は設定できません");
     }
 
@@ -519,7 +519,7 @@ struct TTableData {
         } else if (const auto* t = std::get_if<TDateTime>(&value)) {
             return t->Milliseconds();
         }
-        throw ETableError("項目 '" + def.Name + "' (" + KindName(def.Kind) +
+        throw ETableError("項目 '" + def.Name + "' (" + FieldKindName(def.Kind) +
                           ") をこの型の値で検索することはできません");
     }
 
@@ -988,14 +988,7 @@ void TCursor::Revalidate() {
         }
     }
     if (m_slot < 0) {
-        std::size_t lo = 0;
-        std::size_t hi = 0;
-        if (ViewRange(lo, hi)) {
-            SetCurrentAt(lo);
-            m_eof = m_bof = false;
-        } else {
-            ClearCurrent();
-        }
+        MoveToEdge(true);  // records appeared in an empty view
         return;
     }
     PositionAfterChange(m_entry.data(), m_entry.size());
@@ -1025,15 +1018,7 @@ void TCursor::Sync() {
         RebuildView();
         v.resetToFirst = false;
         if (toFirst) {
-            std::size_t lo = 0;
-            std::size_t hi = 0;
-            if (ViewRange(lo, hi)) {
-                SetCurrentAt(lo);
-                m_eof = false;
-                m_bof = true;
-            } else {
-                ClearCurrent();
-            }
+            MoveToEdge(true);
         } else {
             Revalidate();
         }
@@ -1057,32 +1042,28 @@ void TCursor::CheckBrowseMode() {
     }
 }
 
-void TCursor::First() {
-    CheckBrowseMode();
-    Sync();
+void TCursor::MoveToEdge(bool first) {
     std::size_t lo = 0;
     std::size_t hi = 0;
     if (ViewRange(lo, hi)) {
-        SetCurrentAt(lo);
-        m_eof = false;
-        m_bof = true;
+        SetCurrentAt(first ? lo : hi - 1);
+        m_eof = !first;
+        m_bof = first;
     } else {
         ClearCurrent();
     }
 }
 
+void TCursor::First() {
+    CheckBrowseMode();
+    Sync();
+    MoveToEdge(true);
+}
+
 void TCursor::Last() {
     CheckBrowseMode();
     Sync();
-    std::size_t lo = 0;
-    std::size_t hi = 0;
-    if (ViewRange(lo, hi)) {
-        SetCurrentAt(hi - 1);
-        m_eof = true;
-        m_bof = false;
-    } else {
-        ClearCurrent();
-    }
+    MoveToEdge(false);
 }
 
 void TCursor::Next() {

@@ -50,6 +50,9 @@ struct TFieldDef {
     friend bool operator==(const TFieldDef&, const TFieldDef&) = default;
 };
 
+// The name of a field kind in messages: "AutoInc", "Integer", "String", "Memo", "DateTime".
+const char* FieldKindName(TFieldKind kind);
+
 // One field value: null, an integer, a text or a moment.
 using TValue = std::variant<std::monostate, std::int32_t, std::string, TDateTime>;
 
@@ -202,6 +205,7 @@ private:
     void CheckActive() const;
     void CheckBrowseMode();
     void SetCurrentAt(std::size_t rank);
+    void MoveToEdge(bool first);  // the first or last record of the view; none when empty
     void ClearCurrent();
     void RebuildView();
     void Revalidate();

@@ -149,22 +149,6 @@ std::string UpperAscii(std::string_view text) {
     return out;
 }
 
-const char* KindName(TFieldKind kind) {
-    switch (kind) {
-        case TFieldKind::AutoInc:
-            return "AutoInc";
-        case TFieldKind::Integer:
-            return "Integer";
-        case TFieldKind::Text:
-            return "String";
-        case TFieldKind::Memo:
-            return "Memo";
-        case TFieldKind::DateTime:
-            return "DateTime";
-    }
-    return "?";
-}
-
 // Text stops at its first zero byte: the program's text never holds one.
 std::string_view UpToZero(std::string_view bytes) {
     return bytes.substr(0, bytes.find('\0'));
@@ -701,8 +685,8 @@ void CheckDeclaredFields(const TTable& table, const std::vector<TFieldDef>& defs
         }
         if (found->Kind != declared.Kind) {
             throw ETableError("項目 '" + declared.Name + "' の型が一致しません。" +
-                              KindName(declared.Kind) + " に対して " + KindName(found->Kind) +
-                              " が渡されました。");
+                              FieldKindName(declared.Kind) + " に対して " +
+                              FieldKindName(found->Kind) + " が渡されました。");
         }
     }
 }
