@@ -10,6 +10,7 @@
 
 #include "arguments.h"
 #include "code_page.h"
+#include "csv_import_command.h"
 #include "data_module.h"
 #include "ontology.h"
 #include "ontology_builder.h"
@@ -42,6 +43,7 @@ Commands:
   resave    load an ontology and save it in place, keeping a backup
   fix       remove what the save-time checks offer to remove, then save in place
   generate  write a synthetic ontology of N concepts
+  import-csv  add the rows of a CSV file as concepts, as the CSV import wizard does
   help      show this text or the help of one command
 
 Text on the terminal is UTF-8; in .ont files it is code page 932 (Shift-JIS). A character
@@ -333,6 +335,7 @@ private:
              kGenerateHelp,
              {{"seed", true}, {"user", true}, {"now", true}, {"force", false}},
              &TRunner::Generate},
+            {"import-csv", kImportCsvHelp, ImportCsvOptions(), &TRunner::ImportCsv},
             {"help", kHelpHelp, {}, &TRunner::Help},
         };
         return commands;
@@ -529,6 +532,8 @@ private:
               << stats.Associations << " associations)\n";
         return kExitOk;
     }
+
+    int ImportCsv(const TParsedArguments& args) { return RunImportCsv(args, m_out, m_err, m_text); }
 
     int Help(const TParsedArguments& args) {
         if (args.Positionals.empty()) {
