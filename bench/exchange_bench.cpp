@@ -43,7 +43,7 @@ struct TOntologyUnderTest {
         store::TTable& assoc = store.DtStOriginalAssociation;
         std::mt19937 rng(7);
         const TValue now = store::TDateTime::Now();
-        const std::string concept = store::Utf8ToCp932("概念");
+        const std::string titleWord = store::Utf8ToCp932("概念");
         const std::string label = store::Utf8ToCp932("ラベル");
         const TValue description = store::Utf8ToCp932("解説, \"引用\"\r\n二行目");
         const std::string editor = store::Utf8ToCp932("無記名");
@@ -53,7 +53,7 @@ struct TOntologyUnderTest {
         for (std::int32_t i = 0; i < kConcepts; ++i) {
             // Each concept under a random earlier one: depth grows like a logarithm.
             const std::int32_t parent = numbers.empty() ? 0 : numbers[rng() % numbers.size()];
-            const std::string title = concept + std::to_string(i);
+            const std::string title = titleWord + std::to_string(i);
             c.AppendRecord({TValue{}, title, "@ABCDEFG%" + title,
                             i % 10 == 0 ? description : TValue{}, TValue{}, parent,
                             parent == 0 ? 10000 : ++childCount[parent], -1, -1, now, now, editor});

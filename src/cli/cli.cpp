@@ -12,6 +12,7 @@
 #include "code_page.h"
 #include "csv_import_command.h"
 #include "data_module.h"
+#include "exchange_commands.h"
 #include "ontology.h"
 #include "ontology_builder.h"
 #include "ontology_check.h"
@@ -44,6 +45,8 @@ Commands:
   fix       remove what the save-time checks offer to remove, then save in place
   generate  write a synthetic ontology of N concepts
   import-csv  add the rows of a CSV file as concepts, as the CSV import wizard does
+  export-csv  write concepts with their subtrees to a CSV file, as the CSV export does
+  import-text add one concept per line of a text file beside an item, then save
   help      show this text or the help of one command
 
 Text on the terminal is UTF-8; in .ont files it is code page 932 (Shift-JIS). A character
@@ -336,6 +339,8 @@ private:
              {{"seed", true}, {"user", true}, {"now", true}, {"force", false}},
              &TRunner::Generate},
             {"import-csv", kImportCsvHelp, ImportCsvOptions(), &TRunner::ImportCsv},
+            {"export-csv", kExportCsvHelp, ExportCsvOptions(), &TRunner::ExportCsv},
+            {"import-text", kImportTextHelp, ImportTextOptions(), &TRunner::ImportText},
             {"help", kHelpHelp, {}, &TRunner::Help},
         };
         return commands;
@@ -534,6 +539,10 @@ private:
     }
 
     int ImportCsv(const TParsedArguments& args) { return RunImportCsv(args, m_out, m_err, m_text); }
+    int ExportCsv(const TParsedArguments& args) { return RunExportCsv(args, m_out, m_err, m_text); }
+    int ImportText(const TParsedArguments& args) {
+        return RunImportText(args, m_out, m_err, m_text);
+    }
 
     int Help(const TParsedArguments& args) {
         if (args.Positionals.empty()) {

@@ -2,8 +2,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
+#include <span>
+#include <unordered_map>
 #include <utility>
 
 #include "code_page.h"
@@ -19,6 +22,8 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kNull = "(NULL)";
+// Concept numbers below this are remembered in a bitmap (at most 8 MiB).
+constexpr std::int32_t kBitmapLimit = 1 << 26;
 
 // A name beside the target that no other export uses at the same time; hidden, so that a
 // leftover after a crash does not look like a result.
@@ -107,32 +112,196 @@ const std::string& CsvHeaderLine() {
     return header;
 }
 
-void TExportLines::Add(std::string line, const TConceptData& item) {
-    TConceptData copy;
-    copy.Assign(item);
-    m_items.push_back(std::move(copy));
-    m_lines.push_back(std::move(line));
-    m_written.insert(item.ConceptNo());
+void TExportLines::Add(std::string_view line, const TConceptData& item) {
+    AddBuilt(item, [&](std::string& out) { out += line; });
+}
+
+template <class TBuild>
+void TExportLines::AddBuilt(const TConceptData& item, TBuild&& build) {
+    build(m_text);
+    m_ends.push_back(m_text.size());
+    m_text += kCrLf;
+    m_items.emplace_back().Assign(item);
+    const std::int32_t no = item.ConceptNo();
+    if (no >= 0 && no < kBitmapLimit) {
+        const auto bit = static_cast<std::size_t>(no);
+        if (bit >= m_writtenBits.size()) {
+            m_writtenBits.resize(std::max(bit + 1, 2 * m_writtenBits.size()));
+        }
+        m_writtenBits[bit] = true;
+    } else {
+        m_writtenOthers.insert(no);
+    }
+}
+
+bool TExportLines::Contains(std::int32_t conceptNo) const {
+    if (conceptNo >= 0 && conceptNo < kBitmapLimit) {
+        const auto bit = static_cast<std::size_t>(conceptNo);
+        return bit < m_writtenBits.size() && m_writtenBits[bit];
+    }
+    return m_writtenOthers.contains(conceptNo);
+}
+
+std::string_view TExportLines::Line(int index) const {
+    const auto i = static_cast<std::size_t>(index);
+    const std::size_t begin = i == 0 ? 0 : m_ends[i - 1] + kCrLf.size();
+    return std::string_view(m_text).substr(begin, m_ends[i] - begin);
 }
 
 std::string TExportLines::FileText() const {
-    std::size_t size = CsvHeaderLine().size() + kCrLf.size();
-    for (const std::string& line : m_lines) {
-        size += line.size() + kCrLf.size();
-    }
     std::string text;
-    text.reserve(size);
+    text.reserve(CsvHeaderLine().size() + kCrLf.size() + m_text.size());
     text += CsvHeaderLine();
     text += kCrLf;
-    for (const std::string& line : m_lines) {
-        text += line;
-        text += kCrLf;
-    }
+    text += m_text;
     return text;
 }
 
+// The four tables as they stood when the walk began, read front to back once.
+struct TDataModuleExport::TSnapshot {
+    struct TConceptRow {
+        std::int32_t No = 0;
+        std::int32_t ParentNo = 0;
+        std::string Title;
+        std::string Description;
+        std::string Comment;
+        std::string Editor;
+        std::string Identifier;
+        std::string Labels;
+        bool HasLabel = false;
+        store::TIconPoint IconPos;
+        // The children of this number in Children: [ChildBegin, ChildEnd).
+        std::uint32_t ChildBegin = 0;
+        std::uint32_t ChildEnd = 0;
+    };
+    struct TLinkRow {
+        std::int32_t No = 0;
+        std::int32_t To = 0;
+        std::int32_t Code = 0;
+        store::TIconPoint IconPos;
+    };
+    // An item shown under ParentNo: a concept row or a network row.
+    struct TChild {
+        std::int32_t ParentNo = 0;
+        std::int32_t ListOrder = 0;
+        bool IsLink = false;
+        std::uint32_t Row = 0;
+
+        bool operator<(const TChild& other) const {
+            if (ParentNo != other.ParentNo) {
+                return ParentNo < other.ParentNo;
+            }
+            if (ListOrder != other.ListOrder) {
+                return ListOrder < other.ListOrder;
+            }
+            if (IsLink != other.IsLink) {
+                return !IsLink;
+            }
+            return Row < other.Row;
+        }
+    };
+
+    // Record numbers to the first row that carries them, as a lookup by number finds it.
+    class TRowOf {
+    public:
+        static constexpr std::uint32_t kNone = ~std::uint32_t{0};
+
+        void Build(const std::vector<std::int32_t>& numbers) {
+            std::int32_t max = 0;
+            bool dense = true;
+            for (const std::int32_t no : numbers) {
+                dense = dense && no >= 0;
+                max = std::max(max, no);
+            }
+            m_dense = dense && static_cast<std::size_t>(max) <= 4 * numbers.size() + 1024;
+            if (m_dense) {
+                m_rows.assign(static_cast<std::size_t>(max) + 1, kNone);
+            }
+            for (std::uint32_t row = 0; row < numbers.size(); ++row) {
+                const std::int32_t no = numbers[row];
+                if (m_dense) {
+                    if (m_rows[static_cast<std::size_t>(no)] == kNone) {
+                        m_rows[static_cast<std::size_t>(no)] = row;
+                    }
+                } else {
+                    m_map.emplace(no, row);
+                }
+            }
+        }
+        std::uint32_t Find(std::int32_t no) const {
+            if (m_dense) {
+                return no >= 0 && static_cast<std::size_t>(no) < m_rows.size()
+                           ? m_rows[static_cast<std::size_t>(no)]
+                           : kNone;
+            }
+            const auto it = m_map.find(no);
+            return it == m_map.end() ? kNone : it->second;
+        }
+
+    private:
+        bool m_dense = true;
+        std::vector<std::uint32_t> m_rows;
+        std::unordered_map<std::int32_t, std::uint32_t> m_map;
+    };
+
+    std::vector<TConceptRow> Concepts;
+    TRowOf ConceptRowOf;
+    std::vector<TLinkRow> Links;
+    std::vector<TChild> Children;  // sorted: by parent, then as a level numbered 1..n is shown
+
+    // Whether the level under row is numbered exactly 1..n, the one case read from here.
+    bool LevelInOrder(const TConceptRow& row) const {
+        for (std::uint32_t i = row.ChildBegin; i < row.ChildEnd; ++i) {
+            if (Children[i].ListOrder != static_cast<std::int32_t>(i - row.ChildBegin + 1)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // The item the seeker gives for a child (see TDataModuleSeeker's items).
+    void FillItem(const TChild& child, TConceptData& item) const {
+        if (!child.IsLink) {
+            const TConceptRow& c = Concepts[child.Row];
+            item.SetConceptNo(c.No);
+            item.SetTitle(c.Title);
+            item.SetHasChildren(c.ChildEnd > c.ChildBegin);
+            item.IconPos = c.IconPos;
+            return;
+        }
+        const TLinkRow& link = Links[child.Row];
+        item.SetIsLink(true);
+        item.LinkNo = link.No;
+        item.LinkCode = link.Code;
+        item.IconPos = link.IconPos;
+        const std::uint32_t shown = ConceptRowOf.Find(link.To);
+        if (shown != TRowOf::kNone) {
+            const TConceptRow& c = Concepts[shown];
+            item.SetConceptNo(c.No);
+            item.SetTitle(c.Title);
+            item.SetHasChildren(c.ChildEnd > c.ChildBegin);
+        }
+    }
+};
+
+namespace {
+
+std::int32_t IntOf(const TValue& value) {
+    const auto* n = std::get_if<std::int32_t>(&value);
+    return n ? *n : 0;
+}
+
+std::string TextOf(const TValue& value) {
+    const auto* text = std::get_if<std::string>(&value);
+    return text ? *text : std::string();
+}
+
+}  // namespace
+
 TDataModuleExport::TDataModuleExport(store::TDataModule1& store, engine::TDataModuleSeeker& seeker)
     : m_store(store), m_seeker(seeker), m_fileSystem(&store::RealFileSystem()) {}
+
+TDataModuleExport::~TDataModuleExport() = default;
 
 std::optional<int> TDataModuleExport::ExportCSV(const TConceptList& items,
                                                 const store::TOntology& ontology,
@@ -161,11 +330,12 @@ int TDataModuleExport::WriteCSV(const TConceptList& items, const std::string& pa
     for (int i = 0; i < items.Count(); ++i) {
         AppendSubtree(items[i], lines, true);
     }
-    SaveFile(path, lines.FileText());
+    SaveFile(path, {CsvHeaderLine(), kCrLf, lines.Text()});
     return lines.Count();
 }
 
 void TDataModuleExport::OpenExportCursors() {
+    m_snapshot.reset();
     // Details lose their links first so that none points at a master being cloned anew.
     for (TCursor* detail : {&DsParentConcept, &DsAssociations, &DsTerm}) {
         detail->SetMasterFields("");
@@ -196,49 +366,194 @@ void TDataModuleExport::OpenExportCursors() {
     m_termString = FieldIndex(DsTerm, store::kFieldTermString);
 }
 
-void TDataModuleExport::AppendSubtree(const TConceptData& c, TExportLines& lines, bool top) {
-    if (lines.Contains(c.ConceptNo())) {
+TDataModuleExport::TSnapshot& TDataModuleExport::Snapshot() {
+    if (m_snapshot) {
+        return *m_snapshot;
+    }
+    auto snapshot = std::make_unique<TSnapshot>();
+    TSnapshot& s = *snapshot;
+
+    store::TTable& concepts = m_store.DtStOriginalConcepts;
+    const int no = FieldIndex(concepts, store::kFieldRecordNo);
+    const int title = FieldIndex(concepts, store::kFieldTitle);
+    const int identifier = FieldIndex(concepts, store::kFieldIdentifier);
+    const int description = FieldIndex(concepts, store::kFieldDescription);
+    const int comment = FieldIndex(concepts, store::kFieldComment);
+    const int parentNo = FieldIndex(concepts, store::kFieldParentNo);
+    const int listOrder = FieldIndex(concepts, store::kFieldListOrder);
+    const int iconX = FieldIndex(concepts, store::kFieldIconPosX);
+    const int iconY = FieldIndex(concepts, store::kFieldIconPosY);
+    const int editor = FieldIndex(concepts, store::kFieldEditor);
+    concepts.ForEachRecord([&](std::span<const TValue> v) {
+        TSnapshot::TConceptRow& row = s.Concepts.emplace_back();
+        row.No = IntOf(v[no]);
+        row.ParentNo = IntOf(v[parentNo]);
+        row.Title = TextOf(v[title]);
+        row.Description = TextOf(v[description]);
+        row.Comment = TextOf(v[comment]);
+        row.Editor = TextOf(v[editor]);
+        row.Identifier = TextOf(v[identifier]);
+        row.IconPos = {IntOf(v[iconX]), IntOf(v[iconY])};
+        s.Children.push_back({row.ParentNo, IntOf(v[listOrder]), false,
+                              static_cast<std::uint32_t>(s.Concepts.size() - 1)});
+    });
+    std::vector<std::int32_t> numbers(s.Concepts.size());
+    for (std::size_t i = 0; i < s.Concepts.size(); ++i) {
+        numbers[i] = s.Concepts[i].No;
+    }
+    s.ConceptRowOf.Build(numbers);
+
+    store::TTable& network = m_store.DtStOriginalNetWork;
+    const int linkNo = FieldIndex(network, store::kFieldRecordNo);
+    const int from = FieldIndex(network, store::kFieldRecordNoFrom);
+    const int to = FieldIndex(network, store::kFieldRecordNoTo);
+    const int linkOrder = FieldIndex(network, store::kFieldListOrder);
+    const int linkCode = FieldIndex(network, store::kFieldLinkCode);
+    const int linkX = FieldIndex(network, store::kFieldIconPosX);
+    const int linkY = FieldIndex(network, store::kFieldIconPosY);
+    network.ForEachRecord([&](std::span<const TValue> v) {
+        s.Links.push_back({IntOf(v[linkNo]),
+                           IntOf(v[to]),
+                           IntOf(v[linkCode]),
+                           {IntOf(v[linkX]), IntOf(v[linkY])}});
+        s.Children.push_back({IntOf(v[from]), IntOf(v[linkOrder]), true,
+                              static_cast<std::uint32_t>(s.Links.size() - 1)});
+    });
+    std::sort(s.Children.begin(), s.Children.end());
+    for (std::size_t i = 0; i < s.Children.size();) {
+        std::size_t end = i;
+        while (end < s.Children.size() && s.Children[end].ParentNo == s.Children[i].ParentNo) {
+            ++end;
+        }
+        const std::uint32_t row = s.ConceptRowOf.Find(s.Children[i].ParentNo);
+        if (row != TSnapshot::TRowOf::kNone) {
+            s.Concepts[row].ChildBegin = static_cast<std::uint32_t>(i);
+            s.Concepts[row].ChildEnd = static_cast<std::uint32_t>(end);
+        }
+        i = end;
+    }
+
+    // Labels: each association in order of addition, which is the order of a concept's
+    // associations; a label number that is missing reads as an empty label.
+    store::TTable& terms = m_store.DtStOriginalTerms;
+    const int termNo = FieldIndex(terms, store::kFieldTermNo);
+    const int termString = FieldIndex(terms, store::kFieldTermString);
+    std::vector<std::int32_t> termNumbers;
+    std::vector<std::string> termStrings;
+    terms.ForEachRecord([&](std::span<const TValue> v) {
+        termNumbers.push_back(IntOf(v[termNo]));
+        termStrings.push_back(TextOf(v[termString]));
+    });
+    TSnapshot::TRowOf termRowOf;
+    termRowOf.Build(termNumbers);
+    store::TTable& associations = m_store.DtStOriginalAssociation;
+    const int conceptNo = FieldIndex(associations, store::kFieldConceptNo);
+    const int assocTerm = FieldIndex(associations, store::kFieldTermNo);
+    associations.ForEachRecord([&](std::span<const TValue> v) {
+        const std::uint32_t row = s.ConceptRowOf.Find(IntOf(v[conceptNo]));
+        if (row == TSnapshot::TRowOf::kNone) {
+            return;
+        }
+        TSnapshot::TConceptRow& c = s.Concepts[row];
+        if (c.HasLabel) {
+            c.Labels += kCrLf;
+        }
+        c.HasLabel = true;
+        const std::uint32_t term = termRowOf.Find(IntOf(v[assocTerm]));
+        if (term != TSnapshot::TRowOf::kNone) {
+            c.Labels += termStrings[term];
+        }
+    });
+
+    m_snapshot = std::move(snapshot);
+    return *m_snapshot;
+}
+
+void TDataModuleExport::AppendSnapshotLine(std::string& out, std::size_t row, bool top) {
+    const TSnapshot& s = *m_snapshot;
+    const TSnapshot::TConceptRow& c = s.Concepts[row];
+    AppendQuoted(out, c.Title);
+    out += ',';
+    AppendQuoted(out, c.Description);
+    out += ',';
+    AppendQuoted(out, c.Comment);
+    out += ',';
+    AppendQuoted(out, c.Labels);
+    out += ',';
+    AppendQuoted(out, c.Editor);
+    out += ',';
+    AppendQuoted(out, c.Identifier);
+    out += ',';
+    if (top || c.ParentNo == 0) {
+        AppendQuoted(out, kNull);
         return;
     }
-    lines.Add(MakeCSVLine(c, top), c);
+    const std::uint32_t parent = s.ConceptRowOf.Find(c.ParentNo);
+    AppendQuoted(out, parent == TSnapshot::TRowOf::kNone
+                          ? std::string_view()
+                          : std::string_view(s.Concepts[parent].Identifier));
+}
 
-    // The walk keeps its own stack of children lists: the seeker holds one answer at a time,
-    // and recursion would tie the depth of the hierarchy to the depth of the call stack.
+void TDataModuleExport::AppendSubtree(const TConceptData& c, TExportLines& lines, bool top) {
+    const TSnapshot& s = Snapshot();
+
+    // The walk keeps its own stack of levels: recursion would tie the depth of the hierarchy
+    // to the depth of the call stack. A level is a range of the snapshot, or the seeker's
+    // answer copied (the seeker holds one answer at a time).
     struct TLevel {
-        std::vector<TConceptData> Items;
-        std::size_t Next = 0;
+        std::uint32_t Next = 0;
+        std::uint32_t End = 0;
+        std::vector<TConceptData> Asked;
+        bool FromSeeker = false;
     };
     std::vector<TLevel> stack;
-    const auto pushChildren = [&](std::int32_t conceptNo) {
-        m_seeker.SetSeekMode(engine::smChildren);
-        m_seeker.SetSeekNo(conceptNo);
-        const TConceptList& children = m_seeker.GetItems();
-        if (children.Count() == 0) {
+    // Writes item's line unless its concept has one; then its children come next.
+    const auto visit = [&](const TConceptData& item, bool chosen) {
+        if (lines.Contains(item.ConceptNo())) {
+            return;
+        }
+        const std::uint32_t row = s.ConceptRowOf.Find(item.ConceptNo());
+        if (row == TSnapshot::TRowOf::kNone) {
+            throw store::EUnableToFind::CreateConcept(item.ConceptNo());
+        }
+        lines.AddBuilt(item, [&](std::string& out) { AppendSnapshotLine(out, row, chosen); });
+        const TSnapshot::TConceptRow& r = s.Concepts[row];
+        if (r.ChildEnd == r.ChildBegin) {
             return;
         }
         TLevel level;
-        level.Items.resize(static_cast<std::size_t>(children.Count()));
-        for (int i = 0; i < children.Count(); ++i) {
-            level.Items[static_cast<std::size_t>(i)].Assign(children[i]);
+        if (s.LevelInOrder(r)) {
+            level.Next = r.ChildBegin;
+            level.End = r.ChildEnd;
+        } else {
+            m_seeker.SetSeekMode(engine::smChildren);
+            m_seeker.SetSeekNo(r.No);
+            const TConceptList& children = m_seeker.GetItems();
+            level.FromSeeker = true;
+            level.Asked.resize(static_cast<std::size_t>(children.Count()));
+            for (int i = 0; i < children.Count(); ++i) {
+                level.Asked[static_cast<std::size_t>(i)].Assign(children[i]);
+            }
+            level.End = static_cast<std::uint32_t>(children.Count());
         }
         stack.push_back(std::move(level));
     };
-    pushChildren(c.ConceptNo());
+
+    visit(c, top);
     while (!stack.empty()) {
         TLevel& level = stack.back();
-        if (level.Next == level.Items.size()) {
+        if (level.Next == level.End) {
             stack.pop_back();
             continue;
         }
-        const TConceptData child = std::move(level.Items[level.Next++]);
-        if (lines.Contains(child.ConceptNo())) {
-            continue;
-        }
-        lines.Add(MakeCSVLine(child, false), child);
-        // The seeker's own has-children test made this flag just now; a leaf, the most common
-        // item by far, needs no question of its own.
-        if (child.HasChildren()) {
-            pushChildren(child.ConceptNo());
+        const std::uint32_t at = level.Next++;
+        if (level.FromSeeker) {
+            const TConceptData child = std::move(level.Asked[at]);
+            visit(child, false);
+        } else {
+            TConceptData child;
+            s.FillItem(s.Children[at], child);
+            visit(child, false);
         }
     }
 }
@@ -282,12 +597,15 @@ void TDataModuleExport::AppendCSVLine(std::string& out, const TConceptData& c, b
     AppendQuoted(out, parent);
 }
 
-void TDataModuleExport::SaveFile(const std::string& path, const std::string& bytes) {
+void TDataModuleExport::SaveFile(const std::string& path,
+                                 std::initializer_list<std::string_view> parts) {
     store::TFileSystem& fs = *m_fileSystem;
     const std::string temporary = TemporaryNameFor(path);
     std::unique_ptr<store::TFile> file = fs.CreateNew(temporary);
     try {
-        file->Write(bytes.data(), bytes.size());
+        for (const std::string_view part : parts) {
+            file->Write(part.data(), part.size());
+        }
         file->Sync();
         file->Close();
         file.reset();

@@ -3,8 +3,8 @@
 // columns (title, description, comment, language labels, editor, identifier, parent identifier)
 // under a header line, code page 932, CR LF after every line.
 //
-// The walk goes depth first through the seek service's children answers, each concept before
-// its children; a mirror image leads to the concept it shows, and a concept met again (through a
+// The walk goes depth first in the seek service's children order, each concept before its
+// children; a mirror image leads to the concept it shows, and a concept met again (through a
 // mirror image, or because an ancestor and a descendant were both chosen) is written only at
 // its first place. The export only reads the tables. The file is written whole beside its
 // target and put in place at the end, so a failed export leaves no half-written file behind.
@@ -16,7 +16,10 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -63,25 +66,36 @@ std::string Quoted(std::string_view value);
 // The first line of the file without its line break: the seven column titles, quoted.
 const std::string& CsvHeaderLine();
 
-// The concept lines of one export, each with its own copy of the item written on it.
+// The concept lines of one export, each with its own copy of the item written on it. The lines
+// are kept one after the other in the file's own text, so that the file needs no second copy.
 class TExportLines {
 public:
-    void Add(std::string line, const TConceptData& item);
+    void Add(std::string_view line, const TConceptData& item);
     // Whether a line for this concept number is there already.
-    bool Contains(std::int32_t conceptNo) const { return m_written.contains(conceptNo); }
+    bool Contains(std::int32_t conceptNo) const;
 
-    int Count() const { return static_cast<int>(m_lines.size()); }
-    // REQUIRES (both): 0 <= index < Count().
-    const std::string& Line(int index) const { return m_lines[index]; }
+    int Count() const { return static_cast<int>(m_items.size()); }
+    // REQUIRES (both): 0 <= index < Count(). The view is valid until the next Add.
+    std::string_view Line(int index) const;
     const TConceptData& Item(int index) const { return m_items[index]; }
 
     // The whole file: the header, then every line, each followed by CR LF.
     std::string FileText() const;
+    // The lines alone, each followed by CR LF.
+    std::string_view Text() const { return m_text; }
 
 private:
-    std::vector<std::string> m_lines;
-    std::vector<TConceptData> m_items;
-    std::unordered_set<std::int32_t> m_written;
+    friend class TDataModuleExport;
+    // Adds the line that build appends to the text (without its break).
+    template <class TBuild>
+    void AddBuilt(const TConceptData& item, TBuild&& build);
+
+    std::string m_text;               // every line followed by CR LF
+    std::vector<std::size_t> m_ends;  // where each line's break begins
+    std::deque<TConceptData> m_items;
+    // Concept numbers written: a bitmap for the usual small numbers, a set for the rest.
+    std::vector<bool> m_writtenBits;
+    std::unordered_set<std::int32_t> m_writtenOthers;
 };
 
 // What the export asks of whoever runs it: the confirmation (the questioner; it goes on only
@@ -97,6 +111,7 @@ class TDataModuleExport {
 public:
     // REQUIRES: store and seeker outlive the export; the store's tables are open.
     TDataModuleExport(store::TDataModule1& store, engine::TDataModuleSeeker& seeker);
+    ~TDataModuleExport();
     TDataModuleExport(const TDataModuleExport&) = delete;
     TDataModuleExport& operator=(const TDataModuleExport&) = delete;
 
@@ -119,8 +134,13 @@ public:
     // Appends the line of c and of everything below it, unless c's concept has a line already;
     // top marks an entry the user chose, whose parent column says "(NULL)". Depth first
     // without recursion, so that a deep hierarchy cannot exhaust the stack.
+    //
+    // The first call after OpenExportCursors reads the four tables once, front to back, into
+    // a snapshot: asking the tables record by record costs several index searches per concept,
+    // too slow for a million. A level numbered exactly 1..n is taken from the snapshot in that
+    // order, which is the seeker's order for such a level; any other level (items not placed
+    // yet, gaps, repeats) is asked of the seeker, so the order is always the seeker's.
     void AppendSubtree(const TConceptData& c, TExportLines& lines, bool top);
-
     // The line of c's concept without its line break. EUnableToFind when it is not there.
     std::string MakeCSVLine(const TConceptData& c, bool top);
     void AppendCSVLine(std::string& out, const TConceptData& c, bool top);
@@ -135,12 +155,17 @@ public:
     store::TCursor DsTerm;
 
 private:
-    void SaveFile(const std::string& path, const std::string& bytes);
+    struct TSnapshot;
+
+    void SaveFile(const std::string& path, std::initializer_list<std::string_view> parts);
+    TSnapshot& Snapshot();
+    void AppendSnapshotLine(std::string& out, std::size_t row, bool top);
 
     store::TDataModule1& m_store;
     engine::TDataModuleSeeker& m_seeker;
     store::TFileSystem* m_fileSystem;
-    // Field positions of the concept cursor, looked up once per opening.
+    std::unique_ptr<TSnapshot> m_snapshot;
+    // Field positions of the cursors, looked up once per opening.
     int m_title = -1;
     int m_description = -1;
     int m_comment = -1;
