@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the build needs; quick when all are present.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev clang-format)
+packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev clang-format libzip-dev)
 
 missing=()
 for p in "${packages[@]}"; do
