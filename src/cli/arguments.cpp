@@ -33,7 +33,7 @@ void TParsedArguments::Add(std::string_view name, std::string value) {
 }
 
 TParsedArguments ParseArguments(std::span<const std::string> args,
-                                std::span<const TOptionSpec> specs) {
+                                std::span<const TOptionSpec> options) {
     TParsedArguments parsed;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -51,15 +51,15 @@ TParsedArguments ParseArguments(std::span<const std::string> args,
         }
         const std::size_t equals = word.find('=');
         const std::string name = word.substr(2, equals == std::string::npos ? equals : equals - 2);
-        const auto spec = std::find_if(specs.begin(), specs.end(),
-                                       [&](const TOptionSpec& s) { return s.Name == name; });
-        if (spec == specs.end()) {
+        const auto option = std::find_if(options.begin(), options.end(),
+                                         [&](const TOptionSpec& s) { return s.Name == name; });
+        if (option == options.end()) {
             throw EUsageError("unknown option '--" + name + "'");
         }
-        if (!spec->Repeatable && parsed.Has(name)) {
+        if (!option->Repeatable && parsed.Has(name)) {
             throw EUsageError("option '--" + name + "' given twice");
         }
-        if (!spec->TakesValue) {
+        if (!option->TakesValue) {
             if (equals != std::string::npos) {
                 throw EUsageError("option '--" + name + "' takes no value");
             }

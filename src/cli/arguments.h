@@ -48,7 +48,7 @@ private:
 // is not "-" itself is taken as an option. EUsageError for an unknown option, a missing value,
 // a value given to a flag, or a single-valued option given twice.
 TParsedArguments ParseArguments(std::span<const std::string> args,
-                                std::span<const TOptionSpec> specs);
+                                std::span<const TOptionSpec> options);
 
 // Exactly `count` positionals, else EUsageError naming what is missing or extra.
 void RequirePositionals(const TParsedArguments& args, std::size_t count, std::string_view names);

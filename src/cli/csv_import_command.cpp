@@ -7,6 +7,7 @@
 #include "csv_import.h"
 #include "data_module.h"
 #include "file_system.h"
+#include "invalid_bytes_answer.h"
 #include "ontology.h"
 #include "ontology_tables.h"
 
@@ -89,20 +90,6 @@ std::optional<TCsvField> FieldNamed(std::string_view name) {
     }
     return std::nullopt;
 }
-
-// Answers the question about unreadable bytes from --keep-invalid and keeps the line it named.
-class TInvalidBytesAnswer : public store::TQuestioner {
-public:
-    explicit TInvalidBytesAnswer(bool keep) : m_keep(keep) {}
-    store::TAnswer Ask(store::TMessageKind, store::TButtons, const std::string& text) override {
-        Asked = text;
-        return m_keep ? store::TAnswer::Yes : store::TAnswer::No;
-    }
-    std::string Asked;
-
-private:
-    bool m_keep;
-};
 
 // The top concept (the lowest number with PARENT_NO 0), or 0 when there is none.
 std::int32_t TopConcept(store::TDataModule1& s) {

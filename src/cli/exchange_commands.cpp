@@ -10,6 +10,7 @@
 #include "code_page.h"
 #include "csv_export.h"
 #include "data_module.h"
+#include "invalid_bytes_answer.h"
 #include "ontology.h"
 #include "ontology_tables.h"
 #include "seeker.h"
@@ -104,20 +105,6 @@ struct TExchangeSession {
                    ? c.FieldByName(store::kFieldTitle).AsString()
                    : std::string();
     }
-};
-
-// Answers the unreadable-bytes question as the command line says and keeps what it was asked.
-class TInvalidBytesAnswer : public store::TQuestioner {
-public:
-    explicit TInvalidBytesAnswer(bool keep) : m_keep(keep) {}
-    store::TAnswer Ask(store::TMessageKind, store::TButtons, const std::string& text) override {
-        Asked = text;
-        return m_keep ? store::TAnswer::Yes : store::TAnswer::No;
-    }
-    std::string Asked;
-
-private:
-    bool m_keep;
 };
 
 }  // namespace
