@@ -163,6 +163,16 @@ void BM_CycleCheckOfADeepMove(benchmark::State& state) {
 }
 BENCHMARK(BM_CycleCheckOfADeepMove)->Unit(benchmark::kMicrosecond);
 
+// The walk below the moved concept visits its whole subtree: here 10,000 concepts.
+void BM_CycleCheckOfASubtreeMove(benchmark::State& state) {
+    TOntologyUnderTest& o = Shared();
+    for (auto _ : state) {
+        o.seeker.CheckReferenceCycle(o.subtree, o.wide);
+    }
+    state.counters["concepts_below"] = kWide;
+}
+BENCHMARK(BM_CycleCheckOfASubtreeMove)->Unit(benchmark::kMillisecond);
+
 void BM_CopySubtreeOf10k(benchmark::State& state) {
     TOntologyUnderTest& o = Shared();
     TConceptList items;

@@ -4,8 +4,10 @@
 // before every save.
 #include "seeker.h"
 
+#include <set>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "code_page.h"
 #include "ontology_tables.h"
@@ -104,37 +106,62 @@ void TDataModuleSeeker::CheckReferenceCycle(std::int32_t child, std::int32_t new
     }
 
     // Relation-1 mirror images below the child that show one of those upper concepts would
-    // close a loop. The walk follows PARENT_NO only; `visited` keeps a PARENT_NO loop below the
-    // child from being walked round for ever.
-    pending.Clear();
-    pending.Add(child);
-    TNumberList visited;
+    // close a loop. The walk follows PARENT_NO only, smallest number first; `visited` keeps a
+    // PARENT_NO loop below the child from being walked round for ever. The child's whole
+    // subtree is visited, so the children are read straight from two cursors (concepts by
+    // PARENT_NO, mirror images by place in list order) instead of through full answers.
+    std::set<std::int32_t> below{child};
+    std::unordered_set<std::int32_t> visited;
     bool yesToAll = false;
-    SetSeekMode(smChildren);
-    while (pending.Count() > 0) {
-        const std::int32_t e = TakeFirst(pending);
-        visited.Add(e);
-        SetSeekNo(e);
-        const TConceptList& children = GetItems();
-        for (int i = 0; i < children.Count(); ++i) {
-            const TConceptData& item = children[i];
-            if (!item.IsLink()) {
-                if (!visited.Contains(item.ConceptNo())) {
-                    pending.Add(item.ConceptNo());
-                }
+    struct TImage {
+        std::int32_t LinkNo;
+        std::int32_t LinkCode;
+        std::int32_t Shows;
+    };
+    std::vector<TImage> images;
+    while (!below.empty()) {
+        const std::int32_t e = *below.begin();
+        below.erase(below.begin());
+        visited.insert(e);
+        for (bool more = m_walkConcepts.Locate(store::kFieldParentNo, TValue(e));
+             more && m_walkConcepts.FieldByName(store::kFieldParentNo).AsInteger() == e;
+             more = m_walkConcepts.FindNext()) {
+            const std::int32_t no = m_walkConcepts.FieldByName(store::kFieldRecordNo).AsInteger();
+            if (!visited.count(no)) {
+                below.insert(no);
+            }
+        }
+        // Collected first: a Yes below deletes records under the cursor.
+        images.clear();
+        for (bool more = m_walkLinks.Locate(store::kFieldRecordNoFrom, TValue(e));
+             more && m_walkLinks.FieldByName(store::kFieldRecordNoFrom).AsInteger() == e;
+             more = m_walkLinks.FindNext()) {
+            images.push_back({m_walkLinks.FieldByName(store::kFieldRecordNo).AsInteger(),
+                              m_walkLinks.FieldByName(store::kFieldLinkCode).AsInteger(),
+                              m_walkLinks.FieldByName(store::kFieldRecordNoTo).AsInteger()});
+        }
+        for (const TImage& image : images) {
+            if (image.LinkCode != kSubconcept || !upper.Contains(image.Shows)) {
                 continue;
             }
-            if (item.LinkCode != kSubconcept || !upper.Contains(item.ConceptNo())) {
-                continue;
-            }
-            switch (AskDeleteCyclicMirrorImage(item.LinkNo, yesToAll)) {
+            switch (AskDeleteCyclicMirrorImage(image.LinkNo, yesToAll)) {
                 case TAnswer::YesToAll:
                     yesToAll = true;
                     break;
                 case TAnswer::Yes:
                     break;
-                case TAnswer::No:
-                    throw store::ETrimInvalidLinkError::CreateFor(item);
+                case TAnswer::No: {
+                    // The item as the children of e show it, for the caller to display.
+                    SetSeekMode(smChildren);
+                    SetSeekNo(e);
+                    const TConceptList& children = GetItems();
+                    for (int i = 0; i < children.Count(); ++i) {
+                        if (children[i].IsLink() && children[i].LinkNo == image.LinkNo) {
+                            throw store::ETrimInvalidLinkError::CreateFor(children[i]);
+                        }
+                    }
+                    throw store::ETrimInvalidLinkError::Create();
+                }
                 default:
                     // Cancel, or a box closed without an answer.
                     throw store::ETrimInvalidLinkError::Create();

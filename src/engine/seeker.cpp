@@ -56,6 +56,10 @@ void TDataModuleSeeker::CloneCursors(store::TTable& concepts, store::TTable& net
     SetIndex(Sub_ConceptsDlds, store::kFieldRecordNo);
     Sub_LinksClds.CloneCursor(B_MasterLinkClds, true);
     SetIndex(Sub_LinksClds, "RECORD_NO_FROM;LIST_ORDER");
+    m_walkConcepts.CloneCursor(concepts, true);
+    SetIndex(m_walkConcepts, "PARENT_NO");
+    m_walkLinks.CloneCursor(network, true);
+    SetIndex(m_walkLinks, "RECORD_NO_FROM;LIST_ORDER");
 }
 
 void TDataModuleSeeker::SetSeekMode(TSeekMode mode) {

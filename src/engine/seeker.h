@@ -156,6 +156,10 @@ private:
 
     store::TDataModule1& m_store;
     store::TQuestioner& m_questioner;
+    // The cycle check's walk below a concept: child concepts by PARENT_NO, mirror images by
+    // place in list order, read directly rather than through full answers.
+    store::TCursor m_walkConcepts;
+    store::TCursor m_walkLinks;
     std::int32_t m_seekNo = 0;
     TSeekMode m_seekMode = smChildren;
     std::unique_ptr<TConceptList> m_seekResult;
