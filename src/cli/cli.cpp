@@ -19,6 +19,7 @@
 #include "ontology_report.h"
 #include "seeker.h"
 #include "terminal_text.h"
+#include "word_export_command.h"
 
 namespace velmora::cli {
 
@@ -46,6 +47,7 @@ Commands:
   generate  write a synthetic ontology of N concepts
   import-csv  add the rows of a CSV file as concepts, as the CSV import wizard does
   export-csv  write concepts with their subtrees to a CSV file, as the CSV export does
+  export-docx write the whole ontology as a Word document (.docx), as the Word export does
   import-text add one concept per line of a text file beside an item, then save
   help      show this text or the help of one command
 
@@ -340,6 +342,7 @@ private:
              &TRunner::Generate},
             {"import-csv", kImportCsvHelp, ImportCsvOptions(), &TRunner::ImportCsv},
             {"export-csv", kExportCsvHelp, ExportCsvOptions(), &TRunner::ExportCsv},
+            {"export-docx", kExportDocxHelp, ExportDocxOptions(), &TRunner::ExportDocx},
             {"import-text", kImportTextHelp, ImportTextOptions(), &TRunner::ImportText},
             {"help", kHelpHelp, {}, &TRunner::Help},
         };
@@ -540,6 +543,9 @@ private:
 
     int ImportCsv(const TParsedArguments& args) { return RunImportCsv(args, m_out, m_err, m_text); }
     int ExportCsv(const TParsedArguments& args) { return RunExportCsv(args, m_out, m_err, m_text); }
+    int ExportDocx(const TParsedArguments& args) {
+        return RunExportDocx(args, m_out, m_err, m_text);
+    }
     int ImportText(const TParsedArguments& args) {
         return RunImportText(args, m_out, m_err, m_text);
     }

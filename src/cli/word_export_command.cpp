@@ -1,0 +1,72 @@
+#include "word_export_command.h"
+
+#include <filesystem>
+#include <string>
+
+#include "cli.h"
+#include "data_module.h"
+#include "ontology.h"
+#include "word_export.h"
+
+namespace velmora::cli {
+
+const std::string_view kExportDocxHelp =
+    R"(Usage: velmora-cli export-docx FILE.ont OUT.docx [--force]
+
+Writes the whole ontology of FILE.ont as a word-processing document OUT.docx, as the desktop
+program's Word export (Microsoft Word 形式) does: a title page with the metadata (対象, 作成者,
+the description and the community), a page 目次 with the table of contents, and for the top
+concept and every concept with subconcepts a new page with its path, a tree diagram of its
+parent, its kids and their kids, and the details of the concept and its kids in two columns.
+
+Page numbers, page references and the table of contents are fields: Word updates them when it
+opens the document; in LibreOffice use Tools > Update > Update All. FILE.ont is not changed.
+Progress (sections written / total) goes to stderr.
+
+  --force  replace an existing OUT.docx
+)";
+
+std::vector<TOptionSpec> ExportDocxOptions() {
+    return {{"force", false}};
+}
+
+namespace {
+constexpr std::string_view kProgram = "velmora-cli";
+}  // namespace
+
+int RunExportDocx(const TParsedArguments& args, std::ostream& out, std::ostream& err,
+                  TTerminalText& /*text*/) {
+    RequirePositionals(args, 2, "FILE.ont and OUT.docx");
+    const std::string& in = args.Positionals[0];
+    const std::string& docx = args.Positionals[1];
+    std::error_code error;
+    if (!args.Has("force") && std::filesystem::exists(docx, error)) {
+        err << kProgram << ": '" << docx << "' already exists; use --force to replace it\n";
+        return kExitFailure;
+    }
+
+    store::TSimpleStoreContext context;
+    store::TFixedAnswer answers{store::TAnswer::Yes};
+    store::TDataModule1 data(context);
+    data.SetQuestioner(answers);
+    store::TOntology ontology;
+    ontology.SetFileName(in);
+    data.LoadOntologyFile(ontology);
+
+    int sections = 0;
+    int shownTenth = -1;
+    exchange::ExportWordFile(data, ontology, docx, [&](int done, int total) {
+        sections = total;
+        // About ten lines however large the ontology is.
+        const int tenth = done * 10 / total;
+        if (tenth != shownTenth) {
+            shownTenth = tenth;
+            err << "export-docx: " << done << '/' << total << " sections\n";
+        }
+    });
+    out << "export-docx: wrote " << docx << " (" << data.DtStOriginalConcepts.RecordCount()
+        << " concepts, " << sections << " sections)\n";
+    return kExitOk;
+}
+
+}  // namespace velmora::cli
