@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -361,7 +362,12 @@ TEST_P(WordExportDetails, DetailsListTextsLabelsHierarchyAndRelations) {
 INSTANTIATE_TEST_SUITE_P(LinkTitles, WordExportDetails,
                          ::testing::Values(TLabelCase{"subconcept", "上位概念：　", "下位概念：　"},
                                            TLabelCase{"is-a", "上位の階層（この概念←is-a←）：　",
-                                                      "下位の階層（この概念→is-a→）：　"}));
+                                                      "下位の階層（この概念→is-a→）：　"}),
+                         [](const ::testing::TestParamInfo<TLabelCase>& info) {
+                             std::string name = info.param.linkTitle;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
 
 TEST_F(WordExport, ExportWordFileWritesTheDocument) {
     AddC("A", top);
