@@ -170,3 +170,22 @@ TEST_F(ExchangeCommands, ImportNeedsExactlyOneCurrentItem) {
 
 }  // namespace
 }  // namespace velmora::cli
+
+namespace velmora::cli {
+namespace {
+
+TEST_F(ExchangeCommands, ExportDocxWritesAWordPackageAndRefusesToOverwriteWithoutForce) {
+    const std::string out = Path("out.docx");
+    const TRun run = RunCommand({"export-docx", ont, out});
+    ASSERT_EQ(run.Status, kExitOk) << run.Err;
+    EXPECT_EQ(testing::ReadBytes(out).substr(0, 2), "PK");       // a zip container
+    EXPECT_NE(run.Err.find("export-docx:"), std::string::npos);  // progress on stderr
+    EXPECT_EQ(RunCommand({"export-docx", ont, out}).Status, kExitFailure);
+    EXPECT_EQ(RunCommand({"export-docx", ont, out, "--force"}).Status, kExitOk);
+    EXPECT_EQ(RunCommand({"export-docx", Path("missing.ont"), Path("x.docx")}).Status,
+              kExitFailure);
+    EXPECT_EQ(RunCommand({"export-docx", ont}).Status, kExitUsage);
+}
+
+}  // namespace
+}  // namespace velmora::cli
