@@ -386,6 +386,16 @@ private:
         return true;
     }
 
+    // An existing output is refused before any work (loading can take long for a large file)
+    // unless force is given; true, with the reason on stderr, when it was refused.
+    bool RefuseExisting(const std::string& path, bool force) {
+        if (force || !FileExists(path)) {
+            return false;
+        }
+        ReportExisting(path);
+        return true;
+    }
+
     void ReportExisting(const std::string& path) {
         m_err << kProgram << ": '" << path << "' already exists; use --force to replace it (the "
               << "previous file is then kept as '" << BackupNameOf(path) << "')\n";
@@ -433,8 +443,7 @@ private:
                 m_text.ToTable(subs[i], "--sub " + std::to_string(i + 1)));
         }
         const bool force = args.Has("force");
-        if (!force && FileExists(out)) {
-            ReportExisting(out);
+        if (RefuseExisting(out, force)) {
             return kExitFailure;
         }
         BuildWizardOntology(session.Store, session.Ontology, fields, session.Context.Now());
@@ -472,9 +481,7 @@ private:
         const std::string& in = args.Positionals[0];
         const std::string& out = args.Positionals[1];
         const bool force = args.Has("force");
-        // Refused before loading, which can take long for a large file.
-        if (!force && FileExists(out)) {
-            ReportExisting(out);
+        if (RefuseExisting(out, force)) {
             return kExitFailure;
         }
         TSession session;
@@ -523,8 +530,7 @@ private:
         }
         const std::string& out = args.Positionals[1];
         const bool force = args.Has("force");
-        if (!force && FileExists(out)) {
-            ReportExisting(out);
+        if (RefuseExisting(out, force)) {
             return kExitFailure;
         }
         TSession session;
