@@ -2,7 +2,8 @@
 # Installs the Debian 12 packages the build needs; quick when all are present.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev clang-format libzip-dev)
+packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev clang-format libzip-dev
+  libreoffice-writer-nogui python3-uno poppler-utils)
 
 missing=()
 for p in "${packages[@]}"; do

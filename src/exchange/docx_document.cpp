@@ -170,7 +170,8 @@ std::string SettingsXml() {
         "><w:zoom w:percent=\"100\"/><w:defaultTabStop w:val=\"840\"/>"
         "<w:characterSpacingControl w:val=\"doNotCompress\"/>"
         "<w:updateFields w:val=\"true\"/>"
-        "<w:compat><w:compatSetting w:name=\"compatibilityMode\""
+        // A justified line ending in a line break is not spread across the column.
+        "<w:compat><w:doNotExpandShiftReturn/><w:compatSetting w:name=\"compatibilityMode\""
         " w:uri=\"http://schemas.microsoft.com/office/word\" w:val=\"15\"/></w:compat>"
         "</w:settings>";
     return xml;
