@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Figures of velmora-cli on generated ontologies of 100,000 and 1,000,000 concepts: wall time
 # of generate, info (load), resave (load and save with backup) and copy (load and save under a
-# new name), each the median of three runs, and the peak memory of copy.
+# new name), each the median of three runs, and the peak memory of copy; then the Word export
+# (export-docx) of the 100,000-concept ontology, its time, peak memory and file size.
 #
 #   bench/cli_bench.sh [VELMORA_CLI] [WORK_DIR]
 #
@@ -54,3 +55,10 @@ for n in 100000 1000000; do
     "$copy_s" "$(awk -v k="$copy_kb" 'BEGIN { print k / 1024 }')"
   rm -f "$work/copy-$n.ont" "$work/バックアップ-copy-$n.ont" "$work/バックアップ-gen-$n.ont"
 done
+
+# The Word export of the 100,000-concept ontology: a document of some 40,000 sections.
+docx="$work/gen-100000.docx"
+read -r docx_s docx_kb < <(median3 "$bin" export-docx "$work/gen-100000.ont" "$docx" --force)
+printf '\n%-10s %8s %14s %9s\n' concepts "docx s" "docx peak MB" "docx MB"
+printf '%-10s %8s %14.0f %9s\n' 100000 "$docx_s" "$(awk -v k="$docx_kb" 'BEGIN { print k / 1024 }')" \
+  "$(awk -v b="$(stat -c %s "$docx")" 'BEGIN { printf "%.1f", b / 1048576 }')"

@@ -79,9 +79,10 @@ void AppendRun(std::string& out, std::string_view utf8, const TRunProperties& ru
     out += "</w:r>";
 }
 
-void AppendFieldChar(std::string& out, std::string_view type, const TRunProperties& run) {
+// The field characters carry no run properties: a field's result takes its look from the
+// first character of its instruction, and leaving them out keeps big documents smaller.
+void AppendFieldChar(std::string& out, std::string_view type) {
     out += "<w:r>";
-    AppendRunProperties(out, run);
     out += "<w:fldChar w:fldCharType=\"";
     out += type;
     // Dirty on the field's start: Word recomputes the field when it opens the file.
@@ -90,15 +91,15 @@ void AppendFieldChar(std::string& out, std::string_view type, const TRunProperti
 
 void AppendField(std::string& out, std::string_view instruction, std::string_view cachedUtf8,
                  const TRunProperties& run) {
-    AppendFieldChar(out, "begin", run);
+    AppendFieldChar(out, "begin");
     out += "<w:r>";
     AppendRunProperties(out, run);
     out += "<w:instrText xml:space=\"preserve\"> ";
     AppendEscaped(out, instruction);
     out += " </w:instrText></w:r>";
-    AppendFieldChar(out, "separate", run);
+    AppendFieldChar(out, "separate");
     AppendRun(out, cachedUtf8, run);
-    AppendFieldChar(out, "end", run);
+    AppendFieldChar(out, "end");
 }
 
 std::string_view AlignmentValue(TAlignment alignment) {
@@ -370,16 +371,16 @@ void TDocumentBuilder::AddTableOfContents(std::string_view cachedUtf8) {
     // The field starts in the placeholder entry and ends in the paragraph after the entries,
     // the shape word processors write and rebuild.
     std::string xml = "<w:p><w:pPr><w:pStyle w:val=\"TOC1\"/></w:pPr>";
-    AppendFieldChar(xml, "begin", {});
+    AppendFieldChar(xml, "begin");
     xml +=
         "<w:r><w:instrText xml:space=\"preserve\"> TOC \\o &quot;1-1&quot; \\h \\z \\u "
         "</w:instrText></w:r>";
-    AppendFieldChar(xml, "separate", {});
+    AppendFieldChar(xml, "separate");
     AppendRun(xml, cachedUtf8.empty() ? kTocPlaceholder : cachedUtf8, {});
     xml += "</w:p>";
     m_body->Append(xml);
     m_paragraph = {};
-    AppendFieldChar(m_content, "end", {});
+    AppendFieldChar(m_content, "end");
 }
 
 void TDocumentBuilder::AddSection(const TSectionProperties& next) {

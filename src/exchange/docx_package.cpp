@@ -1,10 +1,14 @@
 #include "docx_package.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 #include <zip.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 
@@ -12,6 +16,10 @@ namespace velmora::exchange::docx {
 namespace {
 
 constexpr std::size_t kBlockSize = 1 << 20;
+constexpr std::size_t kBlocksKeptInMemory = 4;
+// Deflate's fast levels already shrink document XML some twenty-five-fold; the default level
+// would double the time of a large export for a file half as big.
+constexpr zip_uint32_t kDeflateLevel = 3;
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 constexpr std::string_view kXmlDeclaration =
     "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n";
@@ -138,14 +146,15 @@ public:
         }
     }
 
-    void Add(std::string_view name, const std::deque<std::string>& blocks) {
-        std::vector<zip_buffer_fragment_t> fragments;
-        for (const std::string& block : blocks) {
-            if (!block.empty()) {
-                fragments.push_back(Fragment(block));
-            }
+    // The part is read while the archive is finished, so the buffer must live until then.
+    void Add(std::string_view name, const TXmlBuffer& buffer) {
+        auto* reader = new TXmlBuffer::TReader(buffer);
+        zip_source_t* source = zip_source_function(m_zip, &ReadPart, reader);
+        if (source == nullptr) {
+            delete reader;
+            FailWithZip();
         }
-        Add(name, fragments);
+        AddSource(name, source);
     }
 
     void Add(std::string_view name, std::string text) {
@@ -186,14 +195,61 @@ private:
         if (source == nullptr) {
             FailWithZip();
         }
+        AddSource(name, source);
+    }
+
+    void AddSource(std::string_view name, zip_source_t* source) {
         const zip_int64_t index =
             zip_file_add(m_zip, std::string(name).c_str(), source, ZIP_FL_ENC_UTF_8);
         if (index < 0) {
             zip_source_free(source);
             FailWithZip();
         }
-        if (zip_set_file_compression(m_zip, static_cast<zip_uint64_t>(index), m_method, 0) != 0) {
+        if (zip_set_file_compression(m_zip, static_cast<zip_uint64_t>(index), m_method, kDeflateLevel) != 0) {
             FailWithZip();
+        }
+    }
+
+    // libzip's callback for a part held in a TXmlBuffer; it must not throw through C code.
+    static zip_int64_t ReadPart(void* state, void* data, zip_uint64_t length,
+                                zip_source_cmd_t command) {
+        auto* reader = static_cast<TXmlBuffer::TReader*>(state);
+        switch (command) {
+            case ZIP_SOURCE_OPEN:
+                reader->Rewind();
+                return 0;
+            case ZIP_SOURCE_READ:
+                try {
+                    return static_cast<zip_int64_t>(
+                        reader->Read(static_cast<char*>(data), static_cast<std::size_t>(length)));
+                } catch (const EDocxError&) {
+                    return -1;
+                }
+            case ZIP_SOURCE_CLOSE:
+                return 0;
+            case ZIP_SOURCE_STAT: {
+                auto* stat = static_cast<zip_stat_t*>(data);
+                zip_stat_init(stat);
+                stat->size = reader->Size();
+                stat->valid |= ZIP_STAT_SIZE;
+                return sizeof(zip_stat_t);
+            }
+            case ZIP_SOURCE_ERROR: {
+                zip_error_t error;
+                zip_error_init_with_code(&error, ZIP_ER_READ);
+                const zip_int64_t n = zip_error_to_data(&error, data, length);
+                zip_error_fini(&error);
+                return n;
+            }
+            case ZIP_SOURCE_FREE:
+                delete reader;
+                return 0;
+            case ZIP_SOURCE_SUPPORTS:
+                return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ,
+                                                      ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                                      ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+            default:
+                return -1;
         }
     }
 
@@ -273,11 +329,71 @@ std::string Escaped(std::string_view utf8) {
     return out;
 }
 
+TXmlBuffer::TXmlBuffer(TXmlBuffer&& other) noexcept
+    : m_blocks(std::move(other.m_blocks)),
+      m_size(std::exchange(other.m_size, 0)),
+      m_spillFile(std::exchange(other.m_spillFile, -1)),
+      m_spilled(std::exchange(other.m_spilled, 0)) {}
+
+TXmlBuffer& TXmlBuffer::operator=(TXmlBuffer&& other) noexcept {
+    if (this != &other) {
+        if (m_spillFile >= 0) {
+            ::close(m_spillFile);
+        }
+        m_blocks = std::move(other.m_blocks);
+        m_size = std::exchange(other.m_size, 0);
+        m_spillFile = std::exchange(other.m_spillFile, -1);
+        m_spilled = std::exchange(other.m_spilled, 0);
+    }
+    return *this;
+}
+
+TXmlBuffer::~TXmlBuffer() {
+    if (m_spillFile >= 0) {
+        ::close(m_spillFile);
+    }
+}
+
 std::string& TXmlBuffer::Room(std::size_t n) {
     if (m_blocks.empty() || m_blocks.back().size() + n > kBlockSize) {
+        if (m_blocks.size() >= kBlocksKeptInMemory) {
+            SpillOldestBlock();
+        }
         m_blocks.emplace_back().reserve(std::max(n, kBlockSize));
     }
     return m_blocks.back();
+}
+
+void TXmlBuffer::SpillOldestBlock() {
+    const auto fail = [](const char* what) {
+        throw EDocxError(std::string("Word 文書の作業用の一時ファイルを") + what + ": " +
+                         std::strerror(errno));
+    };
+    if (m_spillFile < 0) {
+        const char* folder = std::getenv("TMPDIR");
+        std::string pattern = std::string(folder != nullptr && *folder ? folder : "/tmp") +
+                              "/velmora-docx-XXXXXX";
+        m_spillFile = ::mkstemp(pattern.data());
+        if (m_spillFile < 0) {
+            fail("作れません");
+        }
+        ::unlink(pattern.c_str());  // gone with the descriptor, whatever happens
+    }
+    const std::string& block = m_blocks.front();
+    std::size_t done = 0;
+    while (done < block.size()) {
+        const ssize_t n = ::pwrite(m_spillFile, block.data() + done, block.size() - done,
+                                   static_cast<off_t>(m_spilled + done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            fail("書けません");
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    m_spilled += block.size();
+    m_blocks.pop_front();
 }
 
 void TXmlBuffer::Append(std::string_view text) {
@@ -295,12 +411,46 @@ void TXmlBuffer::AppendEscaped(std::string_view utf8) {
 }
 
 std::string TXmlBuffer::ToString() const {
-    std::string all;
-    all.reserve(m_size);
-    for (const std::string& block : m_blocks) {
-        all += block;
+    std::string all(m_size, '\0');
+    TReader reader(*this);
+    std::size_t at = 0;
+    while (const std::size_t n = reader.Read(all.data() + at, all.size() - at)) {
+        at += n;
     }
     return all;
+}
+
+std::size_t TXmlBuffer::TReader::Read(char* out, std::size_t n) {
+    const TXmlBuffer& b = *m_buffer;
+    if (n == 0) {
+        return 0;
+    }
+    if (m_offset < b.m_spilled) {
+        const std::size_t want = std::min(n, b.m_spilled - m_offset);
+        ssize_t got;
+        do {
+            got = ::pread(b.m_spillFile, out, want, static_cast<off_t>(m_offset));
+        } while (got < 0 && errno == EINTR);
+        if (got <= 0) {
+            throw EDocxError(std::string("Word 文書の作業用の一時ファイルを読めません: ") +
+                             (got < 0 ? std::strerror(errno) : "短すぎます"));
+        }
+        m_offset += static_cast<std::size_t>(got);
+        return static_cast<std::size_t>(got);
+    }
+    // The blocks in memory: few, so finding the one at the offset by walking is cheap.
+    std::size_t start = b.m_spilled;
+    for (const std::string& block : b.m_blocks) {
+        if (m_offset < start + block.size()) {
+            const std::size_t within = m_offset - start;
+            const std::size_t take = std::min(n, block.size() - within);
+            std::memcpy(out, block.data() + within, take);
+            m_offset += take;
+            return take;
+        }
+        start += block.size();
+    }
+    return 0;
 }
 
 TXmlBuffer& TPackage::AddPart(std::string name, std::string contentType) {
@@ -346,7 +496,7 @@ void TPackage::Write(const std::string& path, TCompression compression,
     archive.Add("[Content_Types].xml", ContentTypesXml(m_parts));
     archive.Add(RelationshipPartName(""), RelationshipsXml("", m_relationships));
     for (const TPart& part : m_parts) {
-        archive.Add(part.name, part.data.Blocks());
+        archive.Add(part.name, part.data);
     }
     for (const TPart& part : m_parts) {
         for (const TRelationship& r : m_relationships) {

@@ -15,6 +15,7 @@
 #include <deque>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "errors.h"
@@ -63,22 +64,46 @@ inline constexpr std::string_view kCorePropertiesRelationship =
 void AppendEscaped(std::string& out, std::string_view utf8);
 std::string Escaped(std::string_view utf8);
 
-// Text kept in blocks of bounded size: growing it never copies what is already there, and the
-// blocks go to the zip as they are. A part of a few hundred megabytes costs its own size.
+// Text kept in blocks of bounded size: growing it never copies what is already there. Beyond a
+// few blocks the oldest full blocks move to an unnamed temporary file, so a part of hundreds of
+// megabytes costs a few megabytes of memory; the zip reads the file back as it compresses.
 class TXmlBuffer {
 public:
+    TXmlBuffer() = default;
+    TXmlBuffer(TXmlBuffer&& other) noexcept;
+    TXmlBuffer& operator=(TXmlBuffer&& other) noexcept;
+    ~TXmlBuffer();
+
     void Append(std::string_view text);
     void AppendEscaped(std::string_view utf8);
 
     std::size_t Size() const { return m_size; }
-    const std::deque<std::string>& Blocks() const { return m_blocks; }
+    std::size_t BlocksInMemory() const { return m_blocks.size(); }
+    std::size_t SpilledBytes() const { return m_spilled; }
     std::string ToString() const;
+
+    // Reads the text from its start, the spilled part first; sequential.
+    class TReader {
+    public:
+        explicit TReader(const TXmlBuffer& buffer) : m_buffer(&buffer) {}
+        void Rewind() { m_offset = 0; }
+        std::size_t Size() const { return m_buffer->Size(); }
+        // Up to n bytes into out; 0 at the end. Raises EDocxError when the file cannot be read.
+        std::size_t Read(char* out, std::size_t n);
+
+    private:
+        const TXmlBuffer* m_buffer;
+        std::size_t m_offset = 0;  // into the whole text
+    };
 
 private:
     std::string& Room(std::size_t n);
+    void SpillOldestBlock();
 
     std::deque<std::string> m_blocks;
     std::size_t m_size = 0;
+    int m_spillFile = -1;
+    std::size_t m_spilled = 0;  // the first m_spilled bytes are in the file
 };
 
 enum class TCompression { kDeflate, kStore };

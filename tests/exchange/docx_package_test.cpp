@@ -74,9 +74,35 @@ TEST(DocxXmlBuffer, KeepsTextWholeAcrossBlocks) {
         buffer.AppendEscaped("<&>");
         expected += piece + "&lt;&amp;&gt;";
     }
-    EXPECT_GT(buffer.Blocks().size(), 1u);
+    EXPECT_GT(buffer.BlocksInMemory(), 1u);
+    EXPECT_EQ(buffer.SpilledBytes(), 0u);
     EXPECT_EQ(buffer.Size(), expected.size());
     EXPECT_EQ(buffer.ToString(), expected);
+}
+
+// A big part keeps only its newest blocks in memory; the text read back is still whole, in
+// the buffer and in the archive.
+TEST(DocxXmlBuffer, MovesOldBlocksToATemporaryFile) {
+    TXmlBuffer buffer;
+    std::string expected;
+    for (int i = 0; i < 40000; ++i) {
+        const std::string line = "<w:p>" + std::to_string(i) + std::string(300, 'y') + "</w:p>";
+        buffer.Append(line);
+        expected += line;
+    }
+    EXPECT_GT(buffer.SpilledBytes(), 0u);
+    EXPECT_LE(buffer.BlocksInMemory(), 5u);
+    EXPECT_EQ(buffer.ToString(), expected);
+
+    TXmlBuffer moved = std::move(buffer);
+    EXPECT_EQ(moved.ToString(), expected);
+    TXmlBuffer::TReader reader(moved);
+    std::string inSmallReads;
+    char piece[4097];
+    while (const std::size_t n = reader.Read(piece, sizeof piece)) {
+        inSmallReads.append(piece, n);
+    }
+    EXPECT_EQ(inSmallReads, expected);
 }
 
 TEST(DocxRelationshipPartName, FollowsTheSourcePart) {
@@ -93,9 +119,10 @@ protected:
         std::filesystem::remove_all(m_dir);
         std::filesystem::create_directories(m_dir);
 
-        // Large enough to span several blocks, so the archive is fed in fragments.
+        // Large enough that its oldest blocks go to the temporary file, so the archive reads
+        // both the file and the blocks in memory.
         TXmlBuffer& document = m_package.AddPart("word/document.xml", std::string(kDocumentType));
-        for (int i = 0; i < 30000; ++i) {
+        for (int i = 0; i < 150000; ++i) {
             document.Append("<w:p><w:r><w:t>" + std::to_string(i) + " 概念</w:t></w:r></w:p>");
         }
         m_package.AddPart("word/styles.xml", std::string(kStylesType)).Append("<w:styles/>");
@@ -145,6 +172,7 @@ TEST_F(DocxPackage, WritesContentTypesFirstThenPartsAndTheirRelationships) {
                                             "word/document.xml", "word/styles.xml",
                                             "docProps/core.xml", "word/_rels/document.xml.rels"}));
         ASSERT_EQ(entries.size(), 6u);
+        ASSERT_GT(m_package.Find("word/document.xml")->data.SpilledBytes(), 0u);
         EXPECT_EQ(entries[2].data, m_package.Find("word/document.xml")->data.ToString());
         EXPECT_EQ(entries[4].data, "");
 
