@@ -205,7 +205,8 @@ private:
             zip_source_free(source);
             FailWithZip();
         }
-        if (zip_set_file_compression(m_zip, static_cast<zip_uint64_t>(index), m_method, kDeflateLevel) != 0) {
+        if (zip_set_file_compression(m_zip, static_cast<zip_uint64_t>(index), m_method,
+                                     kDeflateLevel) != 0) {
             FailWithZip();
         }
     }
@@ -371,8 +372,8 @@ void TXmlBuffer::SpillOldestBlock() {
     };
     if (m_spillFile < 0) {
         const char* folder = std::getenv("TMPDIR");
-        std::string pattern = std::string(folder != nullptr && *folder ? folder : "/tmp") +
-                              "/velmora-docx-XXXXXX";
+        std::string pattern =
+            std::string(folder != nullptr && *folder ? folder : "/tmp") + "/velmora-docx-XXXXXX";
         m_spillFile = ::mkstemp(pattern.data());
         if (m_spillFile < 0) {
             fail("作れません");
