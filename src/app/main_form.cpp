@@ -1,0 +1,1052 @@
+#include "main_form.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QTime>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "about_box.h"
+#include "code_page.h"
+#include "create_ontology_wizard.h"
+#include "ontology_tables.h"
+#include "option_dialog.h"
+#include "qt_text.h"
+
+namespace velmora::app {
+
+namespace {
+
+using store::TAnswer;
+using store::TButtons;
+using store::TMessageKind;
+
+// The concept payload of the clipboard, as the concept clipboard writes it.
+constexpr const char* kConceptClipboardType = "application/x-velmora-concepts";
+
+constexpr const char* kUnsavedQuestion =
+    "編集内容はファイルに保存されていません.保存しますか?\r\nここで保存しない場合は編集内容は破棄"
+    "されます.";
+constexpr const char* kWelcome =
+    "　ようこそ Velmora へ.\r\n\r\n　最初に次の画面で任意のユーザー名を入力してください. "
+    "\r\nこのツールで作成したデータには作成者の署名が記録されます.";
+constexpr const char* kOpenFilter = "velmoraファイル(*.ont);;すべてのファイル(*)";
+constexpr const char* kSaveFilter = "Velmoraファイル(*.ont);;すべてのファイル(*)";
+constexpr const char* kEditPageHint =
+    "右ペインの上下のウインドウに概念アイコンをカット&ペーストできます.";
+constexpr int kDroppedPathLimit = 254;
+
+// Qt shows CR LF as two line breaks; the texts keep their CR LF, the boxes get LF.
+QString BoxText(const char* text) {
+    return QString::fromUtf8(text).replace("\r\n", "\n");
+}
+
+std::string PathBytes(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+QString PathText(const std::string& path) {
+    return QFile::decodeName(path.c_str());
+}
+
+// Widgets and their panels, named as the rest of the program refers to them.
+QWidget* Panel(const QString& name, QWidget* parent = nullptr) {
+    auto* panel = new QWidget(parent);
+    panel->setObjectName(name);
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    return panel;
+}
+
+}  // namespace
+
+struct TMainForm::TFocusContext {
+    bool textCtx = false;
+    bool textSel = false;
+    bool itemCtx = false;
+    bool pasteCtx = false;
+    bool hasItem = false;
+    bool isTop = false;
+    bool selAll = false;
+};
+
+TMainForm::TMainForm(TUserInterface& ui, const QString& settingsPath, QWidget* parent)
+    : QMainWindow(parent),
+      m_ui(ui),
+      m_questioner(ui),
+      m_settings(settingsPath),
+      m_store(std::make_unique<store::TDataModule1>(m_context)) {
+    setObjectName("MainForm");
+    setWindowTitle(FromUtf8(kApplicationTitle));
+    setWindowIcon(QIcon(":/icons/velmora.svg"));
+    resize(821, 622);
+
+    m_commands = std::make_unique<TCommandSet>(this);
+    BuildLayout();
+    ConnectCommands();
+
+    // FormCreate: the history and its callbacks, the settings, the views' roles.
+    m_history.OnStateChange = [this](bool back, bool forward) {
+        Command("BrowseGoBack")->setEnabled(back);
+        Command("BrowseGoForward")->setEnabled(forward);
+    };
+    m_history.OnNavigate = [this](const store::TConceptData& entry) {
+        ShowConcept(entry, false, false);
+    };
+    m_history.OnIsValid = [this](const store::TConceptData& entry) { return RecordExists(entry); };
+
+    m_store->SetQuestioner(m_questioner);
+    m_seeker = std::make_unique<engine::TDataModuleSeeker>(*m_store, m_questioner);
+    m_seeker->OnTakeSavePoint = [this] { TakeSavePoint(); };
+    m_seeker->AddObserver(this);
+    m_context.SetUserName(ToCp932(m_settings.Author()));
+    m_editor->SetEditorActive(false);
+
+    for (const char* name :
+         {"FileCreate1", "FileOpen1", "FilePrintDlg1", "FileExit1", "WorkspaceSmallIcon",
+          "WorkspaceLargeIcon", "ToolOption", "HelpVersion", "HelpBrowse"}) {
+        Command(name)->setEnabled(true);
+    }
+    const bool smallWorkspace = m_settings.WorkspaceSmallIcon();
+    Command(smallWorkspace ? "WorkspaceSmallIcon" : "WorkspaceLargeIcon")->setChecked(true);
+    UpdateWorkspaceCommands(false);
+
+    ApplySettings();
+    setAcceptDrops(true);
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName("Timer1");
+    m_timer1->setInterval(100);
+    connect(m_timer1, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer1Timer(); }); });
+    m_timer1->start();
+}
+
+TMainForm::~TMainForm() {
+    m_timer1->stop();
+    // The ontology tells the window of its last state change as it goes; the window is still
+    // whole here.
+    m_ontology.reset();
+    if (m_seeker) {
+        m_seeker->RemoveObserver(this);
+    }
+}
+
+void TMainForm::Start(const QStringList& arguments) {
+    if (m_settings.Author() == "無記名") {
+        m_ui.Ask(TMessageKind::Information, TButtons::Ok, BoxText(kWelcome),
+                 FromUtf8(kApplicationTitle));
+        RunGuarded([this] { ToolOptionExecute(); });
+    }
+    if (!arguments.isEmpty()) {
+        const QString path = arguments.front();
+        RunGuarded([this, &path] { OpenOntologyFile(path); });
+    }
+}
+
+// ---- Layout ------------------------------------------------------------------------------
+
+void TMainForm::BuildLayout() {
+    menuBar()->setObjectName("ActionMainMenuBar1");
+    m_commands->BuildMenuBar(*menuBar());
+
+    m_toolBar = addToolBar("ActionToolBar1");
+    m_toolBar->setObjectName("ActionToolBar1");
+    m_toolBar->setIconSize(QSize(16, 16));
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    m_toolBar->setMovable(false);
+    m_commands->BuildToolBar(*m_toolBar);
+
+    statusBar()->setObjectName("StatusBar1");
+    m_statusPanel = new QLabel(statusBar());
+    m_statusPanel->setObjectName("StatusPanel");
+    statusBar()->addWidget(m_statusPanel, 1);
+
+    m_splitter1 = new QSplitter(Qt::Horizontal, this);
+    m_splitter1->setObjectName("Splitter1");
+    m_splitter1->setHandleWidth(4);
+    m_splitter1->setChildrenCollapsible(false);
+
+    m_panelLeft = Panel("PanelLeft");
+    m_panelLeft->setMinimumWidth(30);
+    m_panelRight = Panel("PanelRight");
+    m_panelRight->setMinimumWidth(100);
+    m_splitter1->addWidget(m_panelLeft);
+    m_splitter1->addWidget(m_panelRight);
+    m_splitter1->setStretchFactor(1, 1);
+    setCentralWidget(m_splitter1);
+
+    m_pageControl = new QTabWidget(m_panelRight);
+    m_pageControl->setObjectName("PageControl");
+    m_pageControl->setTabPosition(QTabWidget::South);
+    m_panelRight->layout()->addWidget(m_pageControl);
+
+    m_tabSheetWorkSpace = Panel("TabSheetWorkSpace");
+    m_tabSheetEditConcept = Panel("TabSheetEditConcept");
+    m_pageControl->addTab(m_tabSheetWorkSpace, "作業スペース");
+    m_pageControl->addTab(m_tabSheetEditConcept, "概念編集");
+
+    // The edit page: parents pane, editor, children pane, each resizable.
+    m_editSplitter = new QSplitter(Qt::Vertical, m_tabSheetEditConcept);
+    m_editSplitter->setObjectName("Splitter2");
+    m_editSplitter->setChildrenCollapsible(false);
+    m_panelConceptEditTop = Panel("PanelConceptEditTop");
+    m_panelConceptEditTop->setMinimumHeight(30);
+    m_panelConceptEditMiddle = Panel("PanelConceptEditMiddle");
+    m_panelConceptEditBottom = Panel("PanelConceptEditBottom");
+    m_panelConceptEditBottom->setMinimumHeight(30);
+    m_editSplitter->addWidget(m_panelConceptEditTop);
+    m_editSplitter->addWidget(m_panelConceptEditMiddle);
+    m_editSplitter->addWidget(m_panelConceptEditBottom);
+    m_editSplitter->setStretchFactor(1, 1);
+    m_tabSheetEditConcept->layout()->addWidget(m_editSplitter);
+
+    m_popupTreeView = new QMenu(this);
+    m_popupTreeView->setObjectName("PopupMenuTreeView");
+    m_commands->BuildPopupTreeView(*m_popupTreeView);
+    m_popupWorkSpace = new QMenu(this);
+    m_popupWorkSpace->setObjectName("PopupMenuWorkSpace");
+    m_commands->BuildPopupWorkSpace(*m_popupWorkSpace);
+    m_popupParentView = new QMenu(this);
+    m_popupParentView->setObjectName("PopupMenuParentView");
+    m_commands->BuildPopupParentView(*m_popupParentView);
+    connect(m_popupParentView, &QMenu::aboutToShow, this, [this] {
+        RunGuarded([this] {
+            const bool small = m_settings.ParentViewSmallIcon();
+            m_popupParentView
+                ->findChild<QAction*>(small ? "PopupParentViewSmallIcon"
+                                            : "PopupParentViewLargeIcon")
+                ->setChecked(true);
+        });
+    });
+    for (const auto& [name, small] : {std::pair{"PopupParentViewLargeIcon", false},
+                                      std::pair{"PopupParentViewSmallIcon", true}}) {
+        const bool choice = small;
+        connect(m_popupParentView->findChild<QAction*>(name), &QAction::triggered, this,
+                [this, choice] {
+                    RunGuarded([this, choice] {
+                        m_settings.SetParentViewSmallIcon(choice);
+                        m_parentsView->SetSmallIcons(choice);
+                        m_childrenView->SetSmallIcons(choice);
+                    });
+                });
+    }
+
+    connect(m_pageControl, &QTabWidget::currentChanged, this,
+            [this](int index) { RunGuarded([this, index] { OnPageChanged(index); }); });
+
+    // Until their own classes take the places, the views are empty panels.
+    SetTreeView(std::make_unique<TPlaceholderPane>("FrameTreeView1"));
+    SetWorkspaceView(std::make_unique<TPlaceholderPane>("FrameListViewWorkSpace"));
+    SetParentsView(std::make_unique<TPlaceholderPane>("FrameListViewParents"));
+    SetChildrenView(std::make_unique<TPlaceholderPane>("FrameListViewChildren"));
+    SetConceptEditor(std::make_unique<TPlaceholderPane>("FrameConceptEdit1"));
+}
+
+void TMainForm::ReplacePane(QWidget* panel, QWidget* view) {
+    QLayout* layout = panel->layout();
+    while (QLayoutItem* item = layout->takeAt(0)) {
+        delete item;  // the old view's widget is deleted by its port's owner
+    }
+    layout->addWidget(view);
+}
+
+void TMainForm::SetTreeView(std::unique_ptr<TTreeViewPort> view) {
+    ReplacePane(m_panelLeft, view->Widget());
+    QWidget* widget = view->Widget();
+    widget->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(widget, &QWidget::customContextMenuRequested, this,
+            [this, widget](const QPoint& at) { m_popupTreeView->popup(widget->mapToGlobal(at)); });
+    m_treeView = std::move(view);
+}
+
+void TMainForm::SetWorkspaceView(std::unique_ptr<TIconViewPort> view) {
+    ReplacePane(m_tabSheetWorkSpace, view->Widget());
+    QWidget* widget = view->Widget();
+    widget->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(widget, &QWidget::customContextMenuRequested, this,
+            [this, widget](const QPoint& at) { m_popupWorkSpace->popup(widget->mapToGlobal(at)); });
+    view->SetSmallIcons(m_settings.WorkspaceSmallIcon());
+    m_workspace = std::move(view);
+}
+
+void TMainForm::SetParentsView(std::unique_ptr<TIconViewPort> view) {
+    ReplacePane(m_panelConceptEditTop, view->Widget());
+    QWidget* widget = view->Widget();
+    widget->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(widget, &QWidget::customContextMenuRequested, this, [this, widget](const QPoint& at) {
+        m_popupParentView->popup(widget->mapToGlobal(at));
+    });
+    view->SetSmallIcons(m_settings.ParentViewSmallIcon());
+    m_parentsView = std::move(view);
+}
+
+void TMainForm::SetChildrenView(std::unique_ptr<TIconViewPort> view) {
+    ReplacePane(m_panelConceptEditBottom, view->Widget());
+    QWidget* widget = view->Widget();
+    widget->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(widget, &QWidget::customContextMenuRequested, this, [this, widget](const QPoint& at) {
+        m_popupParentView->popup(widget->mapToGlobal(at));
+    });
+    view->SetSmallIcons(m_settings.ParentViewSmallIcon());
+    m_childrenView = std::move(view);
+}
+
+void TMainForm::SetConceptEditor(std::unique_ptr<TConceptEditorPort> editor) {
+    ReplacePane(m_panelConceptEditMiddle, editor->Widget());
+    editor->SetEditorActive(m_ontology != nullptr);
+    editor->SetRelationsEditable(m_useVariousLink);
+    m_editor = std::move(editor);
+}
+
+void TMainForm::ApplySettings() {
+    const int x = m_settings.WindowPosX();
+    const int y = m_settings.WindowPosY();
+    if (x != TQuillonIniFile::kUnset && y != TQuillonIniFile::kUnset) {
+        move(x, y);
+    }
+    const int width = m_settings.WindowSizeX();
+    const int height = m_settings.WindowSizeY();
+    if (width > 0 && height > 0) {
+        resize(width, height);
+    }
+    SetFontSize(m_settings.FontSize());
+    SetUseVariousLink(m_settings.UseVariousLink());
+    // The panels' sizes: the left panel's width, the parents' and the children's heights.
+    const int left = std::max(m_settings.VerticalSplitter(), m_panelLeft->minimumWidth());
+    m_splitter1->setSizes({left, std::max(100, this->width() - left)});
+    const int top = std::max(m_settings.HorizonalSplitter1(), 30);
+    const int bottom = std::max(m_settings.HorizonalSplitter2(), 30);
+    m_editSplitter->setSizes({top, std::max(30, this->height() - top - bottom), bottom});
+    m_workspace->SetSmallIcons(m_settings.WorkspaceSmallIcon());
+    m_parentsView->SetSmallIcons(m_settings.ParentViewSmallIcon());
+    m_childrenView->SetSmallIcons(m_settings.ParentViewSmallIcon());
+    update();
+}
+
+void TMainForm::WriteGeometry() {
+    if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) {
+        return;
+    }
+    const QRect frame = geometry();
+    m_settings.SetWindowPosX(frame.x());
+    m_settings.SetWindowPosY(frame.y());
+    m_settings.SetWindowSizeX(frame.width());
+    m_settings.SetWindowSizeY(frame.height());
+    m_settings.SetVerticalSplitter(m_panelLeft->width());
+    m_settings.SetHorizonalSplitter1(m_panelConceptEditTop->height());
+    m_settings.SetHorizonalSplitter2(m_panelConceptEditBottom->height());
+}
+
+// ---- Commands ----------------------------------------------------------------------------
+
+void TMainForm::Connect(std::string_view command, void (TMainForm::*handler)()) {
+    connect(Command(command), &QAction::triggered, this,
+            [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+}
+
+void TMainForm::ConnectCommands() {
+    Connect("FileCreate1", &TMainForm::FileCreate1Execute);
+    Connect("FileOpen1", &TMainForm::FileOpen1Execute);
+    Connect("FileSave1", &TMainForm::FileSave1Execute);
+    Connect("FileSaveAs1", &TMainForm::FileSaveAs1Execute);
+    Connect("FilePrintDlg1", &TMainForm::FilePrintDlg1Execute);
+    connect(Command("FileExit1"), &QAction::triggered, this, &QWidget::close);
+    Connect("EditUndo", &TMainForm::EditUndoExecute);
+    Connect("EditSelectAll", &TMainForm::EditSelectAllExecute);
+    connect(Command("BrowseGoBack"), &QAction::triggered, this,
+            [this] { RunGuarded([this] { m_history.Back(); }); });
+    connect(Command("BrowseGoForward"), &QAction::triggered, this,
+            [this] { RunGuarded([this] { m_history.Forward(); }); });
+    for (const auto& [name, small] :
+         {std::pair{"WorkspaceLargeIcon", false}, std::pair{"WorkspaceSmallIcon", true}}) {
+        const bool choice = small;
+        connect(Command(name), &QAction::triggered, this, [this, choice] {
+            RunGuarded([this, choice] {
+                m_settings.SetWorkspaceSmallIcon(choice);
+                m_workspace->SetSmallIcons(choice);
+            });
+        });
+    }
+    Connect("ToolOption", &TMainForm::ToolOptionExecute);
+    Connect("HelpBrowse", &TMainForm::HelpBrowseExecute);
+    Connect("HelpVersion", &TMainForm::HelpVersionExecute);
+}
+
+bool TMainForm::RunGuarded(const std::function<void()>& body) {
+    try {
+        body();
+        return true;
+    } catch (const std::exception& error) {
+        m_ui.Ask(TMessageKind::Error, TButtons::Ok, FromUtf8(error.what()));
+    } catch (...) {
+        m_ui.Ask(TMessageKind::Error, TButtons::Ok, "予期しないエラーが発生しました.");
+    }
+    return false;
+}
+
+// ---- Navigation --------------------------------------------------------------------------
+
+void TMainForm::GoToConcept(QObject* sender, const store::TConceptData& item, bool force,
+                            bool keepTree) {
+    (void)sender;
+    if (m_ontology == nullptr) {
+        return;
+    }
+    if (force) {
+        ShowConcept(item, keepTree, true);
+        return;
+    }
+    const store::TConceptData* current = m_history.Current();
+    if (current == nullptr || !store::SameConceptData(*current, item)) {
+        m_history.Add(item);
+        ShowConcept(item, keepTree, false);
+    }
+}
+
+std::string TMainForm::ConceptSummary(std::int32_t conceptNo) {
+    store::TTable& concepts = m_store->DtStOriginalConcepts;
+    if (!concepts.Locate(store::kFieldRecordNo, store::TValue{conceptNo})) {
+        return {};
+    }
+    return concepts.FieldByName(store::kFieldIdentifier).AsString() + store::Utf8ToCp932(" ： ") +
+           concepts.FieldByName(store::kFieldDescription).AsString();
+}
+
+void TMainForm::ShowConcept(const store::TConceptData& item, bool keepTree, bool force) {
+    m_editor->LoadConcept(item.ConceptNo());
+    SetStatusText(FromCp932(ConceptSummary(item.ConceptNo())));
+
+    m_seeker->SetSeekMode(engine::smParents);
+    m_seeker->SetSeekNo(item.ConceptNo());
+    m_parentsView->Fill(m_seeker->GetItems());
+    m_seeker->SetSeekMode(engine::smChildren);
+    m_seeker->SetSeekNo(item.ConceptNo());
+    m_childrenView->Fill(m_seeker->GetItems());
+
+    if (force || !m_workspace->SelectOnly(item)) {
+        if (item.IsLink()) {
+            m_seeker->SetSeekMode(engine::smMirrorLevel);
+            m_seeker->SetSeekNo(item.LinkNo);
+        } else {
+            m_seeker->SetSeekMode(engine::smLevel);
+            m_seeker->SetSeekNo(item.ConceptNo());
+        }
+        m_workspace->Fill(m_seeker->GetItems());
+        m_workspace->SelectOnly(item);
+    }
+
+    if (!keepTree) {
+        QWidget* tree = m_treeView->Widget();
+        tree->setUpdatesEnabled(false);
+        try {
+            m_treeView->ShowConcept(item, force);
+        } catch (...) {
+            tree->setUpdatesEnabled(true);
+            throw;
+        }
+        tree->setUpdatesEnabled(true);
+    }
+}
+
+void TMainForm::SetStatusText(const QString& text) {
+    m_statusPanel->setText(text);
+    m_statusPanel->repaint();
+}
+
+QString TMainForm::StatusText() const {
+    return m_statusPanel->text();
+}
+
+void TMainForm::ShowTopConcept() {
+    if (m_ontology == nullptr) {
+        return;
+    }
+    store::TConceptData top;
+    top.Assign(m_seeker->GetTopNode());
+    GoToConcept(this, top, false, false);
+    m_treeView->ExpandFirstNode();
+}
+
+void TMainForm::SetFontSize(int code) {
+    if (code == m_fontSizeCode) {
+        return;
+    }
+    m_fontSizeCode = code;
+    if (const std::optional<int> points = FontSizePoints(code)) {
+        QFont font = this->font();
+        font.setPointSize(*points);
+        setFont(font);
+    }
+}
+
+void TMainForm::SetUseVariousLink(bool use) {
+    if (use == m_useVariousLink) {
+        return;
+    }
+    m_useVariousLink = use;
+    UpdateWorkspaceCommands(true);
+    m_editor->SetRelationsEditable(use);
+}
+
+void TMainForm::OnPageChanged(int index) {
+    if (index == m_pageControl->indexOf(m_tabSheetEditConcept) && m_editor->Widget()->isVisible()) {
+        if (auto* id = m_editor->Widget()->findChild<QLineEdit*>("DBEditID")) {
+            id->setFocus();
+            id->deselect();
+        }
+    }
+    const bool workspacePage = index == m_pageControl->indexOf(m_tabSheetWorkSpace);
+    UpdateWorkspaceCommands(workspacePage);
+    SetStatusText(QString());
+    if (!workspacePage) {
+        SetStatusText(QString::fromUtf8(kEditPageHint));
+    }
+}
+
+bool TMainForm::IsTopConcept(const store::TConceptData& entry) {
+    return store::SameConceptData(entry, m_seeker->GetTopNode());
+}
+
+bool TMainForm::RecordExists(const store::TConceptData& entry) {
+    if (entry.IsLink()) {
+        return m_store->DtStOriginalNetWork.Locate(store::kFieldRecordNo,
+                                                   store::TValue{entry.LinkNo});
+    }
+    return m_store->DtStOriginalConcepts.Locate(store::kFieldRecordNo,
+                                                store::TValue{entry.ConceptNo()});
+}
+
+void TMainForm::ResetViews() {
+    if (m_ontology == nullptr) {
+        return;
+    }
+    store::TConceptData top;
+    top.Assign(m_seeker->GetTopNode());
+    GoToConcept(this, top, true, false);
+}
+
+// ---- Undo --------------------------------------------------------------------------------
+
+void TMainForm::TakeSavePoint() {
+    if (m_ontology == nullptr) {
+        return;
+    }
+    const store::TConceptData* current = m_history.Current();
+    auto point = std::make_unique<store::TSavePoint>(current ? *current : store::TConceptData{});
+    // Reading a position first completes a pending edit of that table.
+    point->ConceptsSavePoint = m_store->DtStOriginalConcepts.SavePoint();
+    point->LinkTypeSavePoint = m_store->DtStOriginalLinkType.SavePoint();
+    point->NetWorkSavePoint = m_store->DtStOriginalNetWork.SavePoint();
+    point->TermsSavePoint = m_store->DtStOriginalTerms.SavePoint();
+    point->AssociationSavePoint = m_store->DtStOriginalAssociation.SavePoint();
+    m_ontology->PushSavePoint(std::move(point));
+}
+
+void TMainForm::UndoLastStep() {
+    if (m_ontology == nullptr) {
+        return;
+    }
+    m_editor->CancelPendingEdit();
+    const std::unique_ptr<store::TSavePoint> point = m_ontology->PopSavePoint();
+    if (!point) {
+        return;
+    }
+    m_store->DtStOriginalConcepts.SetSavePoint(point->ConceptsSavePoint);
+    m_store->DtStOriginalLinkType.SetSavePoint(point->LinkTypeSavePoint);
+    m_store->DtStOriginalNetWork.SetSavePoint(point->NetWorkSavePoint);
+    m_store->DtStOriginalTerms.SetSavePoint(point->TermsSavePoint);
+    m_store->DtStOriginalAssociation.SetSavePoint(point->AssociationSavePoint);
+
+    // A save point taken before anything was shown has no concept; the top stands in.
+    store::TConceptData shown;
+    shown.Assign(point->CurrentItem.ConceptNo() != 0 ? point->CurrentItem : m_seeker->GetTopNode());
+    m_history.Clear();
+    m_history.Add(shown);
+    GoToConcept(this, shown, true, false);
+}
+
+void TMainForm::UndoAfterCycleError(const store::ETrimInvalidLinkError& error) {
+    UndoLastStep();
+    if (const store::TConceptData* item = error.Item()) {
+        GoToConcept(this, *item, true, false);
+    }
+}
+
+// ---- Enabled states ----------------------------------------------------------------------
+
+void TMainForm::UpdateWorkspaceCommands(bool inWorkspace) {
+    const char* names[] = {"WorkspaceAddNode",      "WorkspaceCreateMirrorImage",
+                           "WorkspaceEditLinkType", "WorkspaceArrange",
+                           "WorkSpaceMerge",        "WorkspaceDivide"};
+    const store::TConceptData* current = m_history.Current();
+    if (current == nullptr || !inWorkspace || m_ontology == nullptr) {
+        for (const char* name : names) {
+            Command(name)->setEnabled(false);
+        }
+        return;
+    }
+    const bool top = IsTopConcept(*current);
+    const std::vector<store::TConceptData> selected = m_workspace->SelectedItems();
+    const auto n = selected.size();
+    const bool plain = std::none_of(selected.begin(), selected.end(),
+                                    [](const store::TConceptData& d) { return d.IsLink(); });
+    Command("WorkspaceAddNode")->setEnabled(!top);
+    Command("WorkspaceDivide")->setEnabled(!top && n >= 1 && plain);
+    Command("WorkspaceCreateMirrorImage")->setEnabled(!top && n >= 1 && plain);
+    Command("WorkSpaceMerge")->setEnabled(!top && n >= 2 && plain);
+    Command("WorkspaceEditLinkType")
+        ->setEnabled(m_useVariousLink && n == 1 && selected.front().IsLink());
+    Command("WorkspaceArrange")->setEnabled(m_workspace->ItemCount() > 0);
+}
+
+TMainForm::TFocusContext TMainForm::ClassifyFocus() const {
+    TFocusContext c;
+    QWidget* focus = QApplication::focusWidget();
+    if (focus == nullptr || focus->window() != this) {
+        return c;
+    }
+    const auto within = [focus](QWidget* view) {
+        return view != nullptr && (focus == view || view->isAncestorOf(focus));
+    };
+    const TIconViewPort* iconView = nullptr;
+    for (const TIconViewPort* view :
+         {m_workspace.get(), m_parentsView.get(), m_childrenView.get()}) {
+        if (within(const_cast<TIconViewPort*>(view)->Widget())) {
+            iconView = view;
+        }
+    }
+    const bool inTree = within(m_treeView->Widget());
+    if ((iconView != nullptr && iconView->IsEditing()) || (inTree && m_treeView->IsEditing())) {
+        c.textCtx = true;
+        c.textSel =
+            iconView != nullptr ? iconView->EditorHasSelection() : m_treeView->EditorHasSelection();
+        return c;
+    }
+    if (iconView != nullptr) {
+        const std::vector<store::TConceptData> selected = iconView->SelectedItems();
+        c.itemCtx = c.pasteCtx = true;
+        c.hasItem = !selected.empty();
+        c.isTop = c.hasItem && const_cast<TMainForm*>(this)->IsTopConcept(selected.front());
+        c.selAll = iconView == m_workspace.get();
+        return c;
+    }
+    if (inTree) {
+        const std::optional<TTreeSelection> node = m_treeView->Selection();
+        c.itemCtx = true;
+        c.hasItem = node.has_value();
+        c.isTop = c.hasItem && const_cast<TMainForm*>(this)->IsTopConcept(node->entry);
+        return c;
+    }
+    if (auto* line = qobject_cast<QLineEdit*>(focus)) {
+        c.textCtx = true;
+        c.textSel = line->hasSelectedText();
+    } else if (auto* text = qobject_cast<QTextEdit*>(focus)) {
+        c.textCtx = true;
+        c.textSel = text->textCursor().hasSelection();
+    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(focus)) {
+        c.textCtx = true;
+        c.textSel = plain->textCursor().hasSelection();
+    }
+    return c;
+}
+
+void TMainForm::UpdateEditCommands() {
+    const TFocusContext c = ClassifyFocus();
+    const QMimeData* clip = QApplication::clipboard()->mimeData();
+    const bool clipConcept = clip != nullptr && clip->hasFormat(kConceptClipboardType);
+    const bool clipText = clip != nullptr && clip->hasText();
+    const bool cut = (c.itemCtx && c.hasItem && !c.isTop) || (c.textCtx && c.textSel);
+    Command("EditCut")->setEnabled(cut);
+    Command("EditDelete")->setEnabled(cut);
+    Command("EditCopy")->setEnabled((c.itemCtx && c.hasItem) || (c.textCtx && c.textSel));
+    Command("EditPaste")->setEnabled((c.pasteCtx && clipConcept) || (c.textCtx && clipText));
+    Command("EditSelectAll")->setEnabled(c.selAll || c.textCtx);
+}
+
+void TMainForm::UpdateTreeCommands() {
+    const char* names[] = {"TreeviewAddChild",   "TreeviewEditLabel",  "TreeviewSortSibling",
+                           "TreeviewAddSibling", "TreeviewMoveHigher", "TreeviewMoveLower",
+                           "TreeviewMoveUpper",  "TreeviewMoveDown"};
+    for (const char* name : names) {
+        Command(name)->setEnabled(false);
+    }
+    const std::optional<TTreeSelection> node = m_treeView->Selection();
+    if (!node) {
+        return;
+    }
+    GoToConcept(this, node->entry, false, false);
+    Command("TreeviewAddChild")->setEnabled(true);
+    Command("TreeviewEditLabel")->setEnabled(true);
+    Command("TreeviewAddSibling")->setEnabled(node->hasParent);
+    Command("TreeviewMoveHigher")->setEnabled(node->hasParent && node->hasGrandparent);
+    Command("TreeviewMoveLower")
+        ->setEnabled(node->hasPreviousSibling && !node->previousSiblingIsMirror);
+    Command("TreeviewSortSibling")->setEnabled(node->hasPreviousSibling || node->hasNextSibling);
+    Command("TreeviewMoveUpper")->setEnabled(node->hasPreviousSibling);
+    Command("TreeviewMoveDown")->setEnabled(node->hasNextSibling);
+}
+
+void TMainForm::Timer1Timer() {
+    if (!isActiveWindow()) {
+        m_timerControl = nullptr;
+        return;
+    }
+    QWidget* focus = QApplication::focusWidget();
+    if (focus != m_timerControl.data()) {
+        UpdateEditCommands();
+        m_timerControl = focus;
+        return;
+    }
+    const auto editingIn = [focus](QWidget* view, bool editing) {
+        return view != nullptr && focus != nullptr && (focus == view || view->isAncestorOf(focus))
+                   ? std::optional<bool>(editing)
+                   : std::nullopt;
+    };
+    std::optional<bool> editing = editingIn(m_treeView->Widget(), m_treeView->IsEditing());
+    for (TIconViewPort* view : {m_workspace.get(), m_parentsView.get(), m_childrenView.get()}) {
+        if (!editing) {
+            editing = editingIn(view->Widget(), view->IsEditing());
+        }
+    }
+    if (editing && *editing != m_timerEditing) {
+        UpdateEditCommands();
+        m_timerEditing = !m_timerEditing;
+        return;
+    }
+    if (m_timerEditing) {
+        UpdateEditCommands();
+    }
+}
+
+void TMainForm::EditSelectAllExecute() {
+    QWidget* focus = QApplication::focusWidget();
+    const auto within = [focus](QWidget* view) {
+        return focus != nullptr && (focus == view || view->isAncestorOf(focus));
+    };
+    for (TIconViewPort* view : {m_workspace.get(), m_parentsView.get(), m_childrenView.get()}) {
+        if (within(view->Widget()) && view->IsEditing()) {
+            view->SelectAllInEditor();
+            return;
+        }
+    }
+    if (within(m_treeView->Widget()) && m_treeView->IsEditing()) {
+        m_treeView->SelectAllInEditor();
+        return;
+    }
+    if (auto* line = qobject_cast<QLineEdit*>(focus)) {
+        line->selectAll();
+        return;
+    }
+    if (auto* text = qobject_cast<QTextEdit*>(focus)) {
+        text->selectAll();
+        return;
+    }
+    if (auto* plain = qobject_cast<QPlainTextEdit*>(focus)) {
+        plain->selectAll();
+        return;
+    }
+    if (within(m_workspace->Widget())) {
+        m_workspace->SelectAll();
+        return;
+    }
+    throw store::EVelmoraError("ERROR: BUG: 選択対象を特定できません.");
+}
+
+// ---- The ontology file -------------------------------------------------------------------
+
+void TMainForm::SetOntology(std::unique_ptr<store::TOntology> ontology) {
+    if (m_ontology) {
+        // The old one must not report into the window while it goes.
+        m_ontology->OnStateChange = nullptr;
+        m_ontology->OnTitleChange = nullptr;
+    }
+    m_ontology = std::move(ontology);
+    m_context.SetOntology(m_ontology.get());
+    const bool loaded = m_ontology != nullptr;
+    for (const char* name : {"FileSaveAs1", "FileOntologyConfig", "ExportExcel", "ImportCSV",
+                             "ImportText", "ExportWord", "EditFind"}) {
+        Command(name)->setEnabled(loaded);
+    }
+    if (loaded) {
+        m_ontology->OnStateChange = [this](bool canUndo, bool modified) {
+            OnOntologyState(canUndo, modified);
+        };
+        m_ontology->OnTitleChange = [this](store::TOntology&) { RefreshCaption(); };
+        OnOntologyState(m_ontology->CanUndo(), m_ontology->Modified());
+    } else {
+        OnOntologyState(false, false);
+    }
+    RefreshCaption();
+}
+
+void TMainForm::OnOntologyState(bool canUndo, bool modified) {
+    Command("FileSave1")->setEnabled(canUndo || modified);
+    Command("EditUndo")->setEnabled(canUndo);
+}
+
+void TMainForm::RefreshCaption() {
+    QString caption = FromUtf8(kApplicationTitle);
+    if (m_ontology) {
+        caption += " - " + FromCp932(m_ontology->Title());
+    }
+    setWindowTitle(caption);
+}
+
+bool TMainForm::HasUnsavedChanges() const {
+    return m_ontology != nullptr &&
+           (m_ontology->CanUndo() || m_ontology->Modified() || m_editor->HasPendingEdit());
+}
+
+bool TMainForm::CloseOntology(QObject* sender) {
+    (void)sender;
+    if (m_ontology == nullptr) {
+        return true;
+    }
+    if (HasUnsavedChanges()) {
+        switch (m_ui.Ask(TMessageKind::Warning, TButtons::YesNoCancel, BoxText(kUnsavedQuestion))) {
+            case TAnswer::Yes:
+                FileSave1Execute();
+                break;
+            case TAnswer::No:
+                m_editor->CancelPendingEdit();
+                m_ontology->SetCanUndo(false);
+                m_ontology->SetModified(false);
+                break;
+            default:
+                break;
+        }
+    }
+    if (HasUnsavedChanges()) {
+        return false;
+    }
+    m_treeView->Clear();
+    m_workspace->Clear();
+    m_parentsView->Clear();
+    m_childrenView->Clear();
+    m_editor->SetEditorActive(false);
+    UpdateTreeCommands();
+    UpdateWorkspaceCommands(false);
+    UpdateEditCommands();
+    m_history.Clear();
+    SetOntology(nullptr);
+    m_store->CloseTables();
+    SetStatusText("ONTOLOGY UNLOADED.");
+    return true;
+}
+
+void TMainForm::FileCreate1Execute() {
+    if (m_ontology != nullptr && !CloseOntology(this)) {
+        return;
+    }
+    TPagesDlgCreateOntology wizard(m_ui, this);
+    if (m_ui.RunModal(wizard) == QDialog::Accepted) {
+        BuildOntologyFromWizard(wizard);
+    }
+    if (m_ontology != nullptr) {
+        ShowTopConcept();
+    }
+}
+
+void TMainForm::BuildOntologyFromWizard(TPagesDlgCreateOntology& wizard) {
+    int lost = 0;
+    const auto bytes = [&lost](const QString& text) {
+        int here = 0;
+        std::string cp932 = ToCp932(text, &here);
+        lost += here;
+        return cp932;
+    };
+    SetOntology(std::make_unique<store::TOntology>());
+    store::TOntology& ontology = *m_ontology;
+    const std::string target = bytes(wizard.Target());
+    ontology.SetTarget(target);
+    ontology.SetTitle(bytes(wizard.OntologyTitle()));
+    ontology.SetCommunity(bytes(wizard.Community()));
+    ontology.SetDescription(bytes(wizard.TargetDescription()));
+    ontology.SetCreator(bytes(m_settings.Author()));
+    ontology.SetCreatedDay(bytes(QLocale().toString(QTime::currentTime(), QLocale::LongFormat)));
+    ontology.SetCanUndo(false);
+    ontology.SetModified(true);
+    std::vector<std::string> subCategories;
+    for (const QString& text : wizard.SubCategories()) {
+        subCategories.push_back(bytes(text));
+    }
+    m_store->BuildNewOntology(target, subCategories);
+    m_editor->SetEditorActive(true);
+    if (lost > 0) {
+        m_ui.Ask(TMessageKind::Warning, TButtons::Ok,
+                 QString("Shift-JIS で表せない文字 %1 個を \"?\" に置き換えました.").arg(lost));
+    }
+}
+
+void TMainForm::FileOpen1Execute() {
+    if (m_ontology != nullptr && !CloseOntology(this)) {
+        return;
+    }
+    if (const std::optional<QString> path = m_ui.AskOpenFileName(this, kOpenFilter)) {
+        OpenOntologyFile(*path);
+    }
+}
+
+void TMainForm::OpenOntologyFile(const QString& path) {
+    if (m_ontology != nullptr && !CloseOntology(this)) {
+        return;
+    }
+    SetOntology(std::make_unique<store::TOntology>());
+    try {
+        m_ontology->SetFileName(PathBytes(path));
+        m_store->LoadOntologyFile(*m_ontology);
+        m_editor->SetEditorActive(true);
+        ShowTopConcept();
+    } catch (...) {
+        m_history.Clear();
+        m_editor->SetEditorActive(false);
+        SetOntology(nullptr);
+        m_store->CloseTables();
+        throw;
+    }
+}
+
+bool TMainForm::SaveWithChecks(bool overwrite) {
+    // A change still in a field is part of what the user saves.
+    m_editor->PostPendingEdit();
+    m_seeker->RunSupportChecks();
+    return m_store->SaveOntologyFile(*m_ontology, overwrite);
+}
+
+void TMainForm::FileSave1Execute() {
+    if (m_ontology == nullptr) {
+        return;
+    }
+    if (m_ontology->FileName().empty()) {
+        FileSaveAs1Execute();
+        return;
+    }
+    SaveWithChecks(true);
+}
+
+void TMainForm::FileSaveAs1Execute() {
+    if (m_ontology == nullptr) {
+        return;
+    }
+    const std::string previous = m_ontology->FileName();
+    const QString preset =
+        previous.empty() ? FromCp932(m_ontology->Title()) + ".ont" : PathText(previous);
+    const std::optional<QString> chosen = m_ui.AskSaveFileName(this, preset, kSaveFilter, "ont");
+    if (!chosen) {
+        return;
+    }
+    m_ontology->SetFileName(PathBytes(*chosen));
+    bool written = false;
+    try {
+        written = SaveWithChecks(false);
+    } catch (...) {
+        m_ontology->SetFileName(previous);
+        throw;
+    }
+    // A declined overwrite keeps the old name, so a later plain save cannot overwrite the
+    // declined file without asking.
+    if (!written) {
+        m_ontology->SetFileName(previous);
+    }
+}
+
+void TMainForm::FilePrintDlg1Execute() {
+    QPrinter printer;
+    if (!m_ui.AskPrint(this, printer)) {
+        return;
+    }
+    const QPixmap image = grab();
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        throw store::EVelmoraError("印刷を始められません.");
+    }
+    const QRect page = painter.viewport();
+    const QSize fitted = image.size().scaled(page.size(), Qt::KeepAspectRatio);
+    painter.setViewport(page.x(), page.y(), fitted.width(), fitted.height());
+    painter.setWindow(image.rect());
+    painter.drawPixmap(0, 0, image);
+    painter.end();
+}
+
+void TMainForm::ToolOptionExecute() {
+    TOptionHooks hooks;
+    hooks.setFontSize = [this](int code) { SetFontSize(code); };
+    hooks.setUseVariousLink = [this](bool use) { SetUseVariousLink(use); };
+    hooks.refreshEditor = [this] {
+        m_context.SetUserName(ToCp932(m_settings.Author()));
+        m_editor->RefreshEditor();
+    };
+    RunOptionDialog(m_ui, m_settings, hooks, this);
+}
+
+QString TMainForm::HelpFilePath() {
+    return QDir(QCoreApplication::applicationDirPath()).filePath("help/index.html");
+}
+
+void TMainForm::HelpBrowseExecute() {
+    const QString path = HelpFilePath();
+    if (QFileInfo::exists(path)) {
+        m_ui.OpenWithDesktop(path);
+        return;
+    }
+    m_ui.Ask(TMessageKind::Error, TButtons::OkCancel,
+             "ヘルプファイル\"help/index.html\"がみつかりません.");
+}
+
+void TMainForm::HelpVersionExecute() {
+    TAboutBox box(this);
+    m_ui.RunModal(box);
+}
+
+// ---- Window events -----------------------------------------------------------------------
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    bool unloaded = true;
+    if (!RunGuarded([this, &unloaded] { unloaded = CloseOntology(this); }) || !unloaded) {
+        event->ignore();
+        return;
+    }
+    RunGuarded([this] { WriteGeometry(); });
+    event->accept();
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    event->acceptProposedAction();
+    if (urls.size() != 1 || !urls.front().isLocalFile()) {
+        return;
+    }
+    const QString path = urls.front().toLocalFile().left(kDroppedPathLimit);
+    // Opening may ask questions; the drop is finished first so the shell is not kept waiting.
+    QTimer::singleShot(0, this,
+                       [this, path] { RunGuarded([this, &path] { OpenOntologyFile(path); }); });
+}
+
+}  // namespace velmora::app

@@ -1,0 +1,54 @@
+// Everything the desktop program asks of the user through a modal window: message boxes, the
+// file dialogs, modal dialogs of its own, the print dialog and opening a file with the
+// desktop's handler. The program asks only through this interface, so that tests answer from
+// a script instead of a person.
+#pragma once
+
+#include <QString>
+#include <optional>
+
+#include "questions.h"
+
+class QDialog;
+class QPrinter;
+class QWidget;
+
+namespace velmora::app {
+
+class TUserInterface {
+public:
+    virtual ~TUserInterface() = default;
+
+    // A message box; the caption defaults to the kind's own ("確認", "警告", ...).
+    virtual store::TAnswer Ask(store::TMessageKind kind, store::TButtons buttons,
+                               const QString& text, const QString& caption = {});
+    // An existing file, or nothing when cancelled.
+    virtual std::optional<QString> AskOpenFileName(QWidget* parent, const QString& filter);
+    // A file name to write, preset and given the default suffix; nothing when cancelled.
+    virtual std::optional<QString> AskSaveFileName(QWidget* parent, const QString& preset,
+                                                   const QString& filter,
+                                                   const QString& defaultSuffix);
+    // Shows a dialog of the program modally; returns QDialog::Accepted or Rejected.
+    virtual int RunModal(QDialog& dialog);
+    // The print dialog; true when the user chose to print.
+    virtual bool AskPrint(QWidget* parent, QPrinter& printer);
+    // Opens a local file with the desktop's default handler; false when none took it.
+    virtual bool OpenWithDesktop(const QString& path);
+};
+
+// The questions of the core (save checks, the overwrite question) put to the user.
+class TUiQuestioner : public store::TQuestioner {
+public:
+    explicit TUiQuestioner(TUserInterface& ui) : m_ui(ui) {}
+    store::TAnswer Ask(store::TMessageKind kind, store::TButtons buttons,
+                       const std::string& text) override;
+
+private:
+    TUserInterface& m_ui;
+};
+
+// The texts of the buttons and captions, as the message boxes show them.
+QString ButtonText(store::TAnswer answer);
+QString KindCaption(store::TMessageKind kind);
+
+}  // namespace velmora::app

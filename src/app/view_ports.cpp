@@ -1,0 +1,11 @@
+#include "view_ports.h"
+
+namespace velmora::app {
+
+TPlaceholderPane::TPlaceholderPane(const QString& name, QWidget* parent) : QWidget(parent) {
+    setObjectName(name);
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Base);
+}
+
+}  // namespace velmora::app

@@ -1,0 +1,115 @@
+// What the main window asks of the views it arranges: the hierarchy view, the three icon views
+// (workspace, parents pane, children pane) and the concept editor. The views themselves are
+// separate classes; the main window holds them through these interfaces, so each view can be
+// built, replaced and tested on its own.
+//
+// TPlaceholderPane is the stand-in for a view that the window does not have yet: an empty
+// panel that holds no items and never has a selection, so no command acts through it.
+#pragma once
+
+#include <QWidget>
+#include <optional>
+#include <vector>
+
+#include "concept_data.h"
+
+namespace velmora::app {
+
+// The state of the hierarchy view's selected node, for the enabled state of the tree commands.
+struct TTreeSelection {
+    store::TConceptData entry;
+    bool hasParent = false;
+    bool hasGrandparent = false;
+    bool hasPreviousSibling = false;
+    bool previousSiblingIsMirror = false;
+    bool hasNextSibling = false;
+};
+
+class TTreeViewPort {
+public:
+    virtual ~TTreeViewPort() = default;
+    virtual QWidget* Widget() = 0;
+    virtual void Clear() = 0;
+    // Selects the node of concept, building the chain of nodes from the top down to it when it
+    // has none yet; with force all nodes are dropped first. Then the root is expanded when
+    // its children are not loaded yet.
+    virtual void ShowConcept(const store::TConceptData& item, bool force) = 0;
+    virtual void ExpandFirstNode() = 0;
+    virtual std::optional<TTreeSelection> Selection() const = 0;
+    // In-place label editing, and whether its edit box has selected text.
+    virtual bool IsEditing() const = 0;
+    virtual bool EditorHasSelection() const = 0;
+    virtual void SelectAllInEditor() = 0;
+};
+
+class TIconViewPort {
+public:
+    virtual ~TIconViewPort() = default;
+    virtual QWidget* Widget() = 0;
+    virtual void Clear() = 0;
+    // Replaces all items by copies of items.
+    virtual void Fill(const store::TConceptList& items) = 0;
+    // Clears the selection and selects the item equal to entry, scrolled into view; false when
+    // the view holds no such item.
+    virtual bool SelectOnly(const store::TConceptData& entry) = 0;
+    virtual int ItemCount() const = 0;
+    virtual std::vector<store::TConceptData> SelectedItems() const = 0;
+    virtual void SelectAll() = 0;
+    virtual void SetSmallIcons(bool small) = 0;
+    virtual bool IsEditing() const = 0;
+    virtual bool EditorHasSelection() const = 0;
+    virtual void SelectAllInEditor() = 0;
+};
+
+class TConceptEditorPort {
+public:
+    virtual ~TConceptEditorPort() = default;
+    virtual QWidget* Widget() = 0;
+    // Shows or hides the concept panel (hidden while no ontology is loaded).
+    virtual void SetEditorActive(bool active) = 0;
+    virtual void LoadConcept(std::int32_t conceptNo) = 0;
+    // A typed change not yet written to the concept table.
+    virtual bool HasPendingEdit() const = 0;
+    virtual void PostPendingEdit() = 0;
+    virtual void CancelPendingEdit() = 0;
+    virtual void RefreshEditor() = 0;
+    virtual void SetRelationsEditable(bool editable) = 0;
+    virtual void ShowParentRelation(const store::TConceptData* entry) = 0;
+    virtual void ShowChildRelation(const store::TConceptData* entry) = 0;
+};
+
+class TPlaceholderPane : public QWidget,
+                         public TTreeViewPort,
+                         public TIconViewPort,
+                         public TConceptEditorPort {
+    Q_OBJECT
+
+public:
+    explicit TPlaceholderPane(const QString& name, QWidget* parent = nullptr);
+
+    QWidget* Widget() override { return this; }
+    void Clear() override {}
+    void ShowConcept(const store::TConceptData&, bool) override {}
+    void ExpandFirstNode() override {}
+    std::optional<TTreeSelection> Selection() const override { return std::nullopt; }
+    bool IsEditing() const override { return false; }
+    bool EditorHasSelection() const override { return false; }
+    void SelectAllInEditor() override {}
+    void Fill(const store::TConceptList&) override {}
+    bool SelectOnly(const store::TConceptData&) override { return false; }
+    int ItemCount() const override { return 0; }
+    std::vector<store::TConceptData> SelectedItems() const override { return {}; }
+    void SelectAll() override {}
+    void SetSmallIcons(bool) override {}
+    void SetEditorActive(bool active) override { setVisible(active); }
+    void LoadConcept(std::int32_t) override {}
+    bool HasPendingEdit() const override { return false; }
+    void PostPendingEdit() override {}
+    void CancelPendingEdit() override {}
+    void RefreshEditor() override {}
+    void SetRelationsEditable(bool) override {}
+    void ShowParentRelation(const store::TConceptData*) override {}
+    void ShowChildRelation(const store::TConceptData*) override {}
+};
+
+}  // namespace velmora::app

@@ -1,0 +1,427 @@
+#include "main_form.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+#include <filesystem>
+#include <set>
+
+#include "code_page.h"
+#include "create_ontology_wizard.h"
+#include "ontology_tables.h"
+#include "qt_text.h"
+#include "scripted_ui.h"
+
+namespace velmora::app {
+namespace {
+
+using store::TAnswer;
+using testing::TScriptedUi;
+
+const QString kSample = QStringLiteral(VELMORA_SOURCE_DIR "/samples/sample.ont");
+const QString kUnsaved =
+    "編集内容はファイルに保存されていません.保存しますか?\n"
+    "ここで保存しない場合は編集内容は破棄されます.";
+
+// The commands enabled in a state, by name.
+std::set<QString> EnabledCommands(const TMainForm& form) {
+    std::set<QString> names;
+    for (const QAction* action : form.Commands().All()) {
+        if (action->isEnabled()) {
+            names.insert(action->objectName());
+        }
+    }
+    return names;
+}
+
+// A window over a settings file of its own, with a user name set unless a test wants the first
+// start.
+class MainForm : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        settingsPath = dir.filePath("velmora.ini");
+    }
+
+    TMainForm& Form(bool firstStart = false) {
+        if (!firstStart) {
+            TQuillonIniFile(settingsPath).SetAuthor("試験者");
+        }
+        form = std::make_unique<TMainForm>(ui, settingsPath);
+        return *form;
+    }
+
+    // The sample, copied so that saving cannot touch the original.
+    QString SampleCopy(const QString& name = "sample.ont") {
+        const QString path = dir.filePath(name);
+        QFile::remove(path);
+        EXPECT_TRUE(QFile::copy(kSample, path));
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        return path;
+    }
+
+    // A modifying step as the commands take it: a save point, then a new concept.
+    std::int32_t AddConcept(const std::string& title) {
+        form->TakeSavePoint();
+        return form->Store().AppendConcept(store::Utf8ToCp932(title),
+                                           form->Seeker().GetTopNode().ConceptNo(), "");
+    }
+
+    int ConceptCount() { return form->Store().DtStOriginalConcepts.RecordCount(); }
+
+    QTemporaryDir dir;
+    QString settingsPath;
+    TScriptedUi ui;
+    std::unique_ptr<TMainForm> form;
+};
+
+TEST_F(MainForm, FirstStartWelcomesOnceThenAsksForTheUserName) {
+    ui.modal = [](QDialog& dialog) {
+        dialog.findChild<QLineEdit*>("EditUser")->setText("山田");
+        dialog.findChild<QAbstractButton*>("OKBtn")->click();
+        return QDialog::Accepted;
+    };
+    Form(true).Start({});
+    ASSERT_EQ(ui.questions.size(), 1u);
+    EXPECT_TRUE(ui.questions[0].text.startsWith("　ようこそ Velmora へ."));
+    EXPECT_EQ(ui.questions[0].caption, "Velmora");
+    EXPECT_EQ(ui.modalDialogs, (std::vector<QString>{"velmora::app::TOptionDlgForm"}));
+    EXPECT_EQ(TQuillonIniFile(settingsPath).Author(), "山田");
+
+    // The next start knows the user.
+    ui.questions.clear();
+    ui.modalDialogs.clear();
+    form = std::make_unique<TMainForm>(ui, settingsPath);
+    form->Start({});
+    EXPECT_TRUE(ui.questions.empty());
+    EXPECT_TRUE(ui.modalDialogs.empty());
+}
+
+TEST_F(MainForm, LayoutCarriesTheNamedPartsAndTheCommandSet) {
+    TMainForm& f = Form();
+    EXPECT_EQ(f.windowTitle(), "Velmora");
+    for (const char* name :
+         {"PanelLeft", "PanelRight", "Splitter1", "PageControl", "TabSheetWorkSpace",
+          "TabSheetEditConcept", "PanelConceptEditTop", "PanelConceptEditMiddle",
+          "PanelConceptEditBottom", "FrameTreeView1", "FrameListViewWorkSpace",
+          "FrameListViewParents", "FrameListViewChildren", "FrameConceptEdit1", "ActionToolBar1",
+          "StatusBar1", "PopupMenuTreeView", "PopupMenuWorkSpace", "PopupMenuParentView"}) {
+        EXPECT_NE(f.findChild<QObject*>(name), nullptr) << name;
+    }
+    // Menus in their order with their separators.
+    QStringList menus;
+    for (QAction* menu : f.menuBar()->actions()) {
+        menus << menu->text();
+    }
+    EXPECT_EQ(menus, (QStringList{"ファイル(&F)", "編集(&E)", "表示(&V)", "階層ビュー(&L)",
+                                  "作業スペース(&W)", "ツール(&T)", "ヘルプ(&H)"}));
+    QStringList file;
+    for (QAction* item : f.menuBar()->actions().front()->menu()->actions()) {
+        file << (item->isSeparator() ? "-" : item->objectName());
+    }
+    EXPECT_EQ(file, (QStringList{"FileCreate1", "FileOpen1", "-", "FileSave1", "FileSaveAs1", "-",
+                                 "FilePrintDlg1", "-", "FileOntologyConfig", "-", "FileExit1"}));
+
+    struct TLook {
+        const char* name;
+        const char* hint;
+        const char* shortcut;
+    };
+    for (const TLook& look : std::initializer_list<TLook>{
+             {"FileSave1", "上書き保存", ""},
+             {"FileOpen1", "ファイルを開く", ""},
+             {"EditUndo", "編集：元に戻す", "Ctrl+Z"},
+             {"BrowseGoBack", "表示：前に戻る", "Alt+Left"},
+             {"TreeviewAddChild", "階層ビュー：下のレベルに追加", "Ctrl+Alt+Right"},
+             {"TreeviewMoveDown", "階層ビュー：順位を下げる", "Shift+Ctrl+Down"},
+             {"WorkspaceAddNode", "概念の追加(", ""},
+             {"FilePrintDlg1", "", "Ctrl+P"},
+             {"EditDelete", "削除", "Del"}}) {
+        QAction* action = f.Command(look.name);
+        EXPECT_EQ(action->statusTip(), QString::fromUtf8(look.hint)) << look.name;
+        EXPECT_EQ(action->shortcut(), QKeySequence(look.shortcut)) << look.name;
+    }
+    QToolBar* bar = f.findChild<QToolBar*>("ActionToolBar1");
+    EXPECT_EQ(bar->actions().front()->objectName(), "FileCreate1");
+    EXPECT_FALSE(f.Command("FileCreate1")->icon().isNull());
+}
+
+TEST_F(MainForm, CommandsFollowTheIdleAndLoadedStates) {
+    TMainForm& f = Form();
+    const std::set<QString> idle = {"FileCreate1", "FileOpen1",          "FilePrintDlg1",
+                                    "FileExit1",   "WorkspaceSmallIcon", "WorkspaceLargeIcon",
+                                    "ToolOption",  "HelpVersion",        "HelpBrowse"};
+    EXPECT_EQ(EnabledCommands(f), idle);
+    EXPECT_TRUE(f.Command("WorkspaceLargeIcon")->isChecked());
+
+    f.OpenOntologyFile(SampleCopy());
+    std::set<QString> loaded = idle;
+    loaded.insert({"FileSaveAs1", "FileOntologyConfig", "ExportExcel", "ImportCSV", "ImportText",
+                   "ExportWord", "EditFind"});
+    EXPECT_EQ(EnabledCommands(f), loaded);
+    EXPECT_EQ(f.windowTitle(), "Velmora - 食品オントロジー");
+    EXPECT_TRUE(f.StatusText().contains("食品"));
+
+    AddConcept("新しい概念");
+    EXPECT_TRUE(f.Command("FileSave1")->isEnabled());
+    EXPECT_TRUE(f.Command("EditUndo")->isEnabled());
+    for (const char* never : {"ImportXML", "ExportHTML", "ExportXML"}) {
+        EXPECT_FALSE(f.Command(never)->isEnabled()) << never;
+    }
+
+    ui.answers = {TAnswer::No};
+    ASSERT_TRUE(f.CloseOntology(nullptr));
+    EXPECT_EQ(EnabledCommands(f), idle);
+    EXPECT_EQ(f.StatusText(), "ONTOLOGY UNLOADED.");
+    EXPECT_EQ(f.windowTitle(), "Velmora");
+}
+
+// The unsaved-changes question on every road out of a changed ontology, with each answer.
+TEST_F(MainForm, UnsavedChangesAreNeverDroppedWithoutAsking) {
+    struct TCase {
+        const char* road;
+        TAnswer answer;
+        bool unloaded;
+        bool saved;
+    };
+    for (const TCase& c : std::initializer_list<TCase>{{"open", TAnswer::Cancel, false, false},
+                                                       {"open", TAnswer::No, true, false},
+                                                       {"open", TAnswer::Yes, true, true},
+                                                       {"new", TAnswer::Cancel, false, false},
+                                                       {"new", TAnswer::Yes, true, true},
+                                                       {"exit", TAnswer::Cancel, false, false},
+                                                       {"exit", TAnswer::No, true, false}}) {
+        SCOPED_TRACE(std::string(c.road) + " answered " + std::to_string(int(c.answer)));
+        ui = TScriptedUi();
+        const QString path = SampleCopy();
+        const auto before = std::filesystem::file_size(path.toStdString());
+        TMainForm& f = Form();
+        f.OpenOntologyFile(path);
+        AddConcept("変更");
+        ui.answers = {c.answer};
+        if (std::string(c.road) == "open") {
+            ui.openFileNames = {SampleCopy("other.ont")};
+            f.Command("FileOpen1")->trigger();
+        } else if (std::string(c.road) == "new") {
+            f.Command("FileCreate1")->trigger();  // the wizard is then cancelled
+        } else {
+            f.close();
+        }
+        EXPECT_EQ(ui.Texts(), (std::vector<QString>{kUnsaved}));
+        const bool stillChanged = f.Ontology() != nullptr && f.Ontology()->CanUndo();
+        EXPECT_EQ(stillChanged, !c.unloaded);
+        EXPECT_EQ(std::filesystem::file_size(path.toStdString()) != before, c.saved);
+        if (std::string(c.road) == "open" && c.unloaded) {
+            EXPECT_EQ(f.Ontology()->FileName(), dir.filePath("other.ont").toStdString());
+        }
+        if (f.Ontology() != nullptr && f.Ontology()->CanUndo()) {
+            f.Ontology()->SetCanUndo(false);  // let the fixture close quietly
+        }
+        form.reset();
+    }
+}
+
+TEST_F(MainForm, SaveAsWithADeclinedOverwriteKeepsTheFormerName) {
+    TMainForm& f = Form();
+    const QString path = SampleCopy();
+    const QString taken = SampleCopy("taken.ont");
+    const auto takenSize = std::filesystem::file_size(taken.toStdString());
+    f.OpenOntologyFile(path);
+    AddConcept("変更");
+
+    ui.saveFileNames = {taken};
+    ui.answers = {TAnswer::No};
+    f.Command("FileSaveAs1")->trigger();
+    EXPECT_EQ(ui.saveFileNamePresets.back(), path);
+    EXPECT_EQ(ui.Texts(), (std::vector<QString>{"ファイルは既に存在します.上書きしますか?"}));
+    EXPECT_EQ(f.Ontology()->FileName(), path.toStdString());
+    EXPECT_TRUE(f.Command("FileSave1")->isEnabled());
+
+    // A plain save then writes the ontology's own file, with its backup, and asks nothing.
+    ui.questions.clear();
+    f.Command("FileSave1")->trigger();
+    EXPECT_TRUE(ui.questions.empty());
+    EXPECT_EQ(std::filesystem::file_size(taken.toStdString()), takenSize);
+    EXPECT_TRUE(QFile::exists(dir.filePath("バックアップ-sample.ont")));
+    EXPECT_FALSE(f.Command("FileSave1")->isEnabled());
+    EXPECT_FALSE(f.Command("EditUndo")->isEnabled());
+
+    // Yes writes under the new name.
+    AddConcept("もう一つ");
+    ui.saveFileNames = {taken};
+    ui.answers = {TAnswer::Yes};
+    f.Command("FileSaveAs1")->trigger();
+    EXPECT_EQ(f.Ontology()->FileName(), taken.toStdString());
+    EXPECT_NE(std::filesystem::file_size(taken.toStdString()), takenSize);
+}
+
+TEST_F(MainForm, SaveOfANeverSavedOntologyAsksForANamePresetFromTheTitle) {
+    TMainForm& f = Form();
+    ui.modal = [](QDialog& dialog) {
+        dialog.findChild<QLineEdit*>("LblEdtTarget")->setText("食品");
+        dialog.findChild<QLineEdit*>("LblEdtSubCategory1")->setText("野菜");
+        dialog.findChild<QLineEdit*>("LblEdtSubCategory3")->setText("果物");
+        for (int i = 0; i < 3; ++i) {
+            dialog.findChild<QAbstractButton*>("ButtonForward")->click();
+        }
+        dialog.findChild<QAbstractButton*>("ButtonCreate")->click();
+        return QDialog::Accepted;
+    };
+    f.Command("FileCreate1")->trigger();
+    ASSERT_NE(f.Ontology(), nullptr);
+    EXPECT_EQ(f.windowTitle(), "Velmora - 食品オントロジー");
+    EXPECT_EQ(FromCp932(f.Ontology()->Creator()), "試験者");
+    EXPECT_TRUE(f.Ontology()->Modified());
+    EXPECT_TRUE(f.Command("FileSave1")->isEnabled());
+    EXPECT_EQ(ConceptCount(), 3);
+    EXPECT_EQ(FromCp932(f.CurrentConcept()->Title()), "食品");
+
+    ui.saveFileNames = {std::nullopt};  // cancelled
+    f.Command("FileSave1")->trigger();
+    EXPECT_EQ(ui.saveFileNamePresets, (std::vector<QString>{"食品オントロジー.ont"}));
+    EXPECT_TRUE(f.Ontology()->Modified());
+
+    const QString target = dir.filePath("食品.ont");
+    ui.saveFileNames = {target};
+    f.Command("FileSave1")->trigger();
+    EXPECT_TRUE(QFile::exists(target));
+    EXPECT_FALSE(f.Ontology()->Modified());
+    EXPECT_FALSE(f.Command("FileSave1")->isEnabled());
+}
+
+TEST_F(MainForm, AWrongFileLeavesTheProgramIdleWithTheErrorShown) {
+    TMainForm& f = Form();
+    f.OpenOntologyFile(SampleCopy());
+    const QString wrong = dir.filePath("wrong.ont");
+    QFile file(wrong);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("this is no ontology");
+    file.close();
+    ui.openFileNames = {wrong};
+    f.Command("FileOpen1")->trigger();
+    ASSERT_EQ(ui.questions.size(), 1u);
+    EXPECT_EQ(ui.questions[0].kind, store::TMessageKind::Error);
+    EXPECT_EQ(f.Ontology(), nullptr);
+    EXPECT_EQ(f.windowTitle(), "Velmora");
+    EXPECT_FALSE(f.Command("FileSaveAs1")->isEnabled());
+    // The program goes on: the sample opens again.
+    f.OpenOntologyFile(SampleCopy());
+    EXPECT_NE(f.Ontology(), nullptr);
+}
+
+TEST_F(MainForm, UndoRestoresTheTablesStepByStep) {
+    TMainForm& f = Form();
+    f.OpenOntologyFile(SampleCopy());
+    const int start = ConceptCount();
+    for (int i = 0; i < 3; ++i) {
+        AddConcept("概念" + std::to_string(i));
+    }
+    EXPECT_EQ(ConceptCount(), start + 3);
+    for (int i = 0; i < 3; ++i) {
+        f.Command("EditUndo")->trigger();
+    }
+    EXPECT_EQ(ConceptCount(), start);
+    EXPECT_FALSE(f.Command("EditUndo")->isEnabled());
+    EXPECT_FALSE(f.Command("FileSave1")->isEnabled());  // an opened file has no modified flag
+    EXPECT_FALSE(f.Command("BrowseGoBack")->isEnabled());
+    EXPECT_EQ(f.History().Count(), 1);
+}
+
+TEST_F(MainForm, AfterMoreThan200StepsTheFirstStaysDone) {
+    TMainForm& f = Form();
+    f.OpenOntologyFile(SampleCopy());
+    const int start = ConceptCount();
+    for (int i = 0; i < 201; ++i) {
+        AddConcept("概念" + std::to_string(i));
+    }
+    int undone = 0;
+    while (f.Command("EditUndo")->isEnabled()) {
+        f.Command("EditUndo")->trigger();
+        ++undone;
+    }
+    EXPECT_EQ(undone, 200);
+    EXPECT_EQ(ConceptCount(), start + 1);
+}
+
+TEST_F(MainForm, HistoryCommandsStepBackAndForward) {
+    TMainForm& f = Form();
+    f.OpenOntologyFile(SampleCopy());
+    const store::TConceptData top = f.Seeker().GetTopNode();
+    f.Seeker().SetSeekMode(engine::smChildren);
+    f.Seeker().SetSeekNo(top.ConceptNo());
+    store::TConceptList kids;
+    kids.Assign(f.Seeker().GetItems());
+    ASSERT_GE(kids.Count(), 2);
+    f.GoToConcept(nullptr, kids[0], false, false);
+    f.GoToConcept(nullptr, kids[1], false, false);
+    EXPECT_TRUE(f.Command("BrowseGoBack")->isEnabled());
+    f.Command("BrowseGoBack")->trigger();
+    EXPECT_TRUE(store::SameConceptData(*f.CurrentConcept(), kids[0]));
+    EXPECT_TRUE(f.StatusText().contains(FromCp932(kids[0].Title())));
+    f.Command("BrowseGoForward")->trigger();
+    EXPECT_TRUE(store::SameConceptData(*f.CurrentConcept(), kids[1]));
+    EXPECT_FALSE(f.Command("BrowseGoForward")->isEnabled());
+}
+
+TEST_F(MainForm, ACommandThatFailsShowsItsMessageAndTheProgramGoesOn) {
+    TMainForm& f = Form();
+    f.menuBar()->setFocus();  // none of the controls select-all works on
+    f.Command("EditSelectAll")->setEnabled(true);
+    f.Command("EditSelectAll")->trigger();
+    ASSERT_EQ(ui.questions.size(), 1u);
+    EXPECT_EQ(ui.questions[0].text, "ERROR: BUG: 選択対象を特定できません.");
+    EXPECT_EQ(ui.questions[0].kind, store::TMessageKind::Error);
+
+    // A missing help file is reported the same way, and nothing is opened.
+    ui.questions.clear();
+    if (!QFile::exists(TMainForm::HelpFilePath())) {
+        ui.answers = {TAnswer::Ok};
+        f.Command("HelpBrowse")->trigger();
+        ASSERT_EQ(ui.questions.size(), 1u);
+        EXPECT_EQ(ui.questions[0].buttons, store::TButtons::OkCancel);
+        EXPECT_TRUE(ui.openedWithDesktop.empty());
+    }
+}
+
+TEST_F(MainForm, ExitWritesTheGeometryOfANormalWindowOnly) {
+    {
+        TMainForm& f = Form();
+        f.setGeometry(40, 50, 700, 500);
+        f.close();
+        TQuillonIniFile settings(settingsPath);
+        EXPECT_EQ(settings.WindowSizeX(), 700);
+        EXPECT_EQ(settings.WindowSizeY(), 500);
+        EXPECT_GT(settings.VerticalSplitter(), 0);
+    }
+    TQuillonIniFile(settingsPath).SetWindowSizeX(640);
+    TMainForm& f = Form();
+    f.showMaximized();
+    f.close();
+    EXPECT_EQ(TQuillonIniFile(settingsPath).WindowSizeX(), 640);
+}
+
+TEST_F(MainForm, SettingsApplyAtStart) {
+    TQuillonIniFile settings(settingsPath);
+    settings.SetFontSize(4);
+    settings.SetWorkspaceSmallIcon(true);
+    settings.SetUseVariousLink(true);
+    TMainForm& f = Form();
+    EXPECT_EQ(f.font().pointSize(), 16);
+    EXPECT_TRUE(f.Command("WorkspaceSmallIcon")->isChecked());
+    EXPECT_TRUE(f.UseVariousLink());
+
+    TQuillonIniFile(settingsPath).SetFontSize(6);  // no such size: the window keeps 9 points
+    TMainForm& g = Form();
+    EXPECT_EQ(g.font().pointSize(), QApplication::font().pointSize());
+}
+
+}  // namespace
+}  // namespace velmora::app
