@@ -11,6 +11,12 @@
 
 #include "qt_text.h"
 
+// The icons live in a static library; nothing else names their resource object, so the linker
+// would drop it unless it is pulled in by name. The macro must stand outside a namespace.
+static void InitIconResources() {
+    Q_INIT_RESOURCE(icons);
+}
+
 namespace velmora::app {
 
 namespace {
@@ -92,6 +98,7 @@ QString PlainCaption(const QString& caption) {
 }
 
 TCommandSet::TCommandSet(QWidget* owner) {
+    InitIconResources();
     for (const TCommandSpec& spec : CommandSpecs()) {
         auto* action = new QAction(Q(spec.caption), owner);
         action->setObjectName(Q(spec.name));

@@ -1,5 +1,6 @@
-// The desktop program: velmora [FILE.ont] [--settings FILE.ini]
+// The desktop program: velmora [FILE.ont] [--settings FILE.ini] [--screenshot FILE.png]
 #include <QCommandLineParser>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
@@ -37,6 +38,9 @@ int main(int argc, char** argv) {
     const QCommandLineOption settingsOption("settings", "設定ファイル (INI) の場所", "FILE",
                                             velmora::app::TQuillonIniFile::DefaultPath());
     parser.addOption(settingsOption);
+    const QCommandLineOption screenshotOption(
+        "screenshot", "起動後にウインドウの画像を FILE に保存して終了する", "FILE");
+    parser.addOption(screenshotOption);
     parser.addPositionalArgument("FILE", "開くオントロジーファイル (.ont)");
     parser.process(application);
 
@@ -45,5 +49,15 @@ int main(int argc, char** argv) {
     velmora::app::TMainForm form(ui, parser.value(settingsOption));
     form.show();
     form.Start(parser.positionalArguments());
+    if (parser.isSet(screenshotOption)) {
+        // Once the window has been laid out and painted.
+        const QString target = parser.value(screenshotOption);
+        QTimer::singleShot(1500, &form, [&form, target] {
+            const bool saved = form.grab().save(target);
+            std::fprintf(stderr, saved ? "velmora: wrote %s\n" : "velmora: cannot write %s\n",
+                         qPrintable(target));
+            QCoreApplication::exit(saved ? 0 : 1);
+        });
+    }
     return application.exec();
 }

@@ -1001,7 +1001,12 @@ void TMainForm::ToolOptionExecute() {
 }
 
 QString TMainForm::HelpFilePath() {
-    return QDir(QCoreApplication::applicationDirPath()).filePath("help/index.html");
+    // Beside the program in the build tree; under share/ once installed.
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    const QString beside = programDir.filePath("help/index.html");
+    const QString installed = programDir.filePath("../share/velmora/help/index.html");
+    return !QFileInfo::exists(beside) && QFileInfo::exists(installed) ? QDir::cleanPath(installed)
+                                                                      : beside;
 }
 
 void TMainForm::HelpBrowseExecute() {

@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -421,6 +423,121 @@ TEST_F(MainForm, SettingsApplyAtStart) {
     TQuillonIniFile(settingsPath).SetFontSize(6);  // no such size: the window keeps 9 points
     TMainForm& g = Form();
     EXPECT_EQ(g.font().pointSize(), QApplication::font().pointSize());
+}
+
+// An editor with a field the user can type into, and a change not yet written.
+class TFakeEditor : public QWidget, public TConceptEditorPort {
+public:
+    TFakeEditor() {
+        setObjectName("FrameConceptEdit1");
+        field = new QLineEdit(this);
+        field->setObjectName("DBEditID");
+    }
+    QWidget* Widget() override { return this; }
+    void SetEditorActive(bool active) override { setVisible(active); }
+    void LoadConcept(std::int32_t no) override { loaded = no; }
+    bool HasPendingEdit() const override { return pending; }
+    void PostPendingEdit() override {
+        if (pending) {
+            ++posted;
+            pending = false;
+        }
+    }
+    void CancelPendingEdit() override { pending = false; }
+    void RefreshEditor() override {}
+    void SetRelationsEditable(bool) override {}
+    void ShowParentRelation(const store::TConceptData*) override {}
+    void ShowChildRelation(const store::TConceptData*) override {}
+
+    QLineEdit* field;
+    bool pending = false;
+    int posted = 0;
+    std::int32_t loaded = 0;
+};
+
+TEST_F(MainForm, AnEditStillInAFieldCountsAsAChangeAndIsSaved) {
+    TMainForm& f = Form();
+    auto owned = std::make_unique<TFakeEditor>();
+    TFakeEditor* editor = owned.get();
+    f.SetConceptEditor(std::move(owned));
+    const QString path = SampleCopy();
+    f.OpenOntologyFile(path);
+    EXPECT_FALSE(editor->isHidden());
+    EXPECT_EQ(editor->loaded, f.Seeker().GetTopNode().ConceptNo());
+
+    editor->pending = true;
+    ui.answers = {TAnswer::Cancel};
+    EXPECT_FALSE(f.CloseOntology(nullptr));
+    EXPECT_EQ(ui.Texts(), (std::vector<QString>{kUnsaved}));
+
+    f.Command("FileSaveAs1")->setEnabled(true);
+    ui.saveFileNames = {dir.filePath("saved.ont")};
+    f.Command("FileSaveAs1")->trigger();
+    EXPECT_EQ(editor->posted, 1);
+    EXPECT_TRUE(f.CloseOntology(nullptr));  // nothing left to ask about
+    EXPECT_TRUE(editor->isHidden());
+}
+
+TEST_F(MainForm, EditCommandsFollowTheFocusedTextField) {
+    TMainForm& f = Form();
+    auto owned = std::make_unique<TFakeEditor>();
+    TFakeEditor* editor = owned.get();
+    f.SetConceptEditor(std::move(owned));
+    f.OpenOntologyFile(SampleCopy());
+    f.show();
+    QApplication::setActiveWindow(&f);
+    f.findChild<QTabWidget*>("PageControl")->setCurrentIndex(1);
+    EXPECT_EQ(f.StatusText(), "右ペインの上下のウインドウに概念アイコンをカット&ペーストできます.");
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    editor->field->setFocus();
+    editor->field->setText("abc");
+    editor->field->deselect();
+    f.Timer1Timer();
+    EXPECT_FALSE(f.Command("EditCopy")->isEnabled());
+    EXPECT_TRUE(f.Command("EditSelectAll")->isEnabled());
+
+    // Selecting text gives no event the window hears; the edit commands follow on the next
+    // focus change or select-all.
+    f.Command("EditSelectAll")->trigger();
+    EXPECT_EQ(editor->field->selectedText(), "abc");
+    f.UpdateEditCommands();
+    EXPECT_TRUE(f.Command("EditCopy")->isEnabled());
+    EXPECT_TRUE(f.Command("EditCut")->isEnabled());
+}
+
+TEST_F(MainForm, ADropOfOneFileOpensItAndOfTwoNothing) {
+    TMainForm& f = Form();
+    const auto drop = [&f](const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(&f, &enter);
+        QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&f, &event);
+        QTest::qWait(20);
+    };
+    const QString path = SampleCopy();
+    drop({QUrl::fromLocalFile(path), QUrl::fromLocalFile(SampleCopy("other.ont"))});
+    EXPECT_EQ(f.Ontology(), nullptr);
+    drop({QUrl::fromLocalFile(path)});
+    EXPECT_EQ(ui.Texts(), std::vector<QString>{});
+    ASSERT_NE(f.Ontology(), nullptr);
+    EXPECT_EQ(f.Ontology()->FileName(), path.toStdString());
+}
+
+TEST_F(MainForm, PrintingPutsTheWindowOnAPage) {
+    TMainForm& f = Form();
+    f.Command("FilePrintDlg1")->trigger();  // the dialog cancelled: nothing printed
+    EXPECT_EQ(ui.printRequests, 1);
+    ui.printAnswer = true;
+    ui.printToFile = dir.filePath("window.pdf");
+    f.Command("FilePrintDlg1")->trigger();
+    ASSERT_TRUE(QFile::exists(ui.printToFile));
+    QFile pdf(ui.printToFile);
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pdf.read(5).startsWith("%PDF"));
+    EXPECT_TRUE(ui.questions.empty());
 }
 
 }  // namespace

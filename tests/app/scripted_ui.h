@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
+#include <QPrinter>
 #include <QString>
 #include <deque>
 #include <functional>
@@ -37,6 +38,7 @@ public:
     std::vector<QString> modalDialogs;  // the class names of the dialogs shown
     bool printAnswer = false;
     int printRequests = 0;
+    QString printToFile;  // when set, an accepted print goes to this PDF file
     std::vector<QString> openedWithDesktop;
     bool desktopOpens = true;
 
@@ -80,8 +82,12 @@ public:
         return result;
     }
 
-    bool AskPrint(QWidget*, QPrinter&) override {
+    bool AskPrint(QWidget*, QPrinter& printer) override {
         ++printRequests;
+        if (!printToFile.isEmpty()) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(printToFile);
+        }
         return printAnswer;
     }
 
