@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QCollator>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -256,7 +257,8 @@ void TMainForm::BuildLayout() {
             [this](int index) { RunGuarded([this, index] { OnPageChanged(index); }); });
 
     // Until their own classes take the places, the views are empty panels.
-    SetTreeView(std::make_unique<TPlaceholderPane>("FrameTreeView1"));
+    m_treeView = std::make_unique<views::TFrameTreeView>();
+    WireTreeView();
     SetWorkspaceView(std::make_unique<TPlaceholderPane>("FrameListViewWorkSpace"));
     SetParentsView(std::make_unique<TPlaceholderPane>("FrameListViewParents"));
     SetChildrenView(std::make_unique<TPlaceholderPane>("FrameListViewChildren"));
@@ -271,13 +273,35 @@ void TMainForm::ReplacePane(QWidget* panel, QWidget* view) {
     layout->addWidget(view);
 }
 
-void TMainForm::SetTreeView(std::unique_ptr<TTreeViewPort> view) {
-    ReplacePane(m_panelLeft, view->Widget());
-    QWidget* widget = view->Widget();
-    widget->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(widget, &QWidget::customContextMenuRequested, this,
-            [this, widget](const QPoint& at) { m_popupTreeView->popup(widget->mapToGlobal(at)); });
-    m_treeView = std::move(view);
+void TMainForm::WireTreeView() {
+    views::TFrameTreeView& tree = *m_treeView;
+    ReplacePane(m_panelLeft, &tree);
+    tree.setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(&tree, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_popupTreeView->popup(m_treeView->mapToGlobal(at)); });
+    tree.OnSeekParent = [this](const store::TConceptData& item) {
+        return m_store->GetParentConcept(item);
+    };
+    tree.OnSeekChildren = [this](const store::TConceptData& item) {
+        m_seeker->SetSeekMode(engine::smChildren);
+        m_seeker->SetSeekNo(item.ConceptNo());
+        auto children = std::make_unique<store::TConceptList>();
+        children->Assign(m_seeker->GetItems());
+        return children;
+    };
+    tree.OnSelectionChange = [this] { RunGuarded([this] { UpdateTreeCommands(); }); };
+    tree.OnStatusText = [this](const QString& text) { SetStatusText(text); };
+    tree.OnTitleEdited = [this](views::TConceptNode& node, const QString& text) {
+        RunGuarded([this, &node, &text] {
+            TakeSavePoint();
+            node.Data().SetTitle(ToCp932(text.isEmpty() ? QString("タイトル未設定") : text));
+            m_seeker->StoreTitle(node.Data());
+        });
+    };
+    tree.OnNodeDropped = [this](views::TConceptNode& source, views::TConceptNode& target,
+                                bool lowerHalf) {
+        RunGuarded([&] { OnTreeDrop(source, target, lowerHalf); });
+    };
 }
 
 void TMainForm::SetWorkspaceView(std::unique_ptr<TIconViewPort> view) {
@@ -374,6 +398,14 @@ void TMainForm::ConnectCommands() {
     connect(Command("FileExit1"), &QAction::triggered, this, &QWidget::close);
     Connect("EditUndo", &TMainForm::EditUndoExecute);
     Connect("EditSelectAll", &TMainForm::EditSelectAllExecute);
+    Connect("TreeviewMoveHigher", &TMainForm::TreeviewMoveHigherExecute);
+    Connect("TreeviewMoveLower", &TMainForm::TreeviewMoveLowerExecute);
+    Connect("TreeviewMoveUpper", &TMainForm::TreeviewMoveUpperExecute);
+    Connect("TreeviewMoveDown", &TMainForm::TreeviewMoveDownExecute);
+    Connect("TreeviewAddSibling", &TMainForm::TreeviewAddSiblingExecute);
+    Connect("TreeviewAddChild", &TMainForm::TreeviewAddChildExecute);
+    Connect("TreeviewEditLabel", &TMainForm::TreeviewEditLabelExecute);
+    Connect("TreeviewSortSibling", &TMainForm::TreeviewSortSiblingExecute);
     connect(Command("BrowseGoBack"), &QAction::triggered, this,
             [this] { RunGuarded([this] { m_history.Back(); }); });
     connect(Command("BrowseGoForward"), &QAction::triggered, this,
@@ -544,6 +576,206 @@ void TMainForm::ResetViews() {
     store::TConceptData top;
     top.Assign(m_seeker->GetTopNode());
     GoToConcept(this, top, true, false);
+}
+
+// ---- Tree operations -----------------------------------------------------------------------
+
+void TMainForm::TreeViewMoveNode(views::TConceptNode* node, views::TConceptNode* destination,
+                                 views::TNodeAttachMode mode) {
+    views::TConceptNode* newParent = destination == nullptr      ? nullptr
+                                     : mode == views::amAddChild ? destination
+                                                                 : destination->ParentNode();
+    if (node == nullptr || destination == nullptr || newParent == nullptr) {
+        throw store::EVelmoraError("ERROR: This is BUG! \"TreeViewMoveNode\" function Failed.");
+    }
+    views::TConceptNode* oldParent = node->ParentNode();
+    if (mode == views::amAddChild) {
+        m_treeView->ExpandNode(*newParent);
+    }
+    const bool parentChanged = newParent != oldParent;
+    if (parentChanged) {
+        // The data first: a refused move leaves the view as it was.
+        store::TConceptList items;
+        items.AddNew().Assign(node->Data());
+        m_seeker->MoveItems(items, newParent->Data());
+        node->Data().IconPos = store::TIconPoint{};
+    }
+    m_treeView->MoveNodeInView(*node, *destination, mode);
+    if (oldParent != nullptr && oldParent->childCount() == 0) {
+        oldParent->Data().SetHasChildren(false);
+        RefreshConceptEverywhere(oldParent->Data());
+    }
+    newParent->Data().SetHasChildren(true);
+    RefreshConceptEverywhere(newParent->Data());
+    m_treeView->ConceptTreeView()->scrollToItem(node);
+    m_treeView->ConceptTreeView()->setCurrentItem(node);
+    if (parentChanged) {
+        store::TConceptData moved;
+        moved.Assign(node->Data());
+        GoToConcept(this, moved, true, true);
+    }
+    RenumberChildren(*newParent);
+}
+
+void TMainForm::RenumberChildren(views::TConceptNode& node) {
+    store::TConceptList children;
+    for (int i = 0; i < node.childCount(); ++i) {
+        children.AddNew().Assign(node.ChildNode(i)->Data());
+    }
+    m_seeker->RenumberChildren(children);
+}
+
+views::TConceptNode& TMainForm::AddChildConceptUnderNode(views::TConceptNode& node) {
+    const std::unique_ptr<store::TConceptData> added = m_seeker->AddChildConcept(node.Data());
+    views::TConceptNode* created = nullptr;
+    if (node.childCount() == 0) {
+        // A level not loaded yet is loaded whole (the new concept comes last in it), so that
+        // the one new node does not stand in for the whole level.
+        m_treeView->TreeViewExpandTreeNode(node);
+        created = m_treeView->FindNode(*added);
+    }
+    if (created == nullptr) {
+        auto copy = std::make_unique<store::TConceptData>();
+        copy->Assign(*added);
+        created = m_treeView->AddNode(&node, std::move(copy));
+    }
+    node.setExpanded(true);
+    m_treeView->ConceptTreeView()->setCurrentItem(created);
+    m_treeView->ConceptTreeView()->scrollToItem(created);
+    store::TConceptData shown;
+    shown.Assign(created->Data());
+    GoToConcept(this, shown, false, true);
+    return *created;
+}
+
+void TMainForm::RunMove(const std::function<void()>& move) {
+    TakeSavePoint();
+    try {
+        move();
+    } catch (const store::ETrimInvalidLinkError& error) {
+        UndoAfterCycleError(error);
+    }
+}
+
+void TMainForm::TreeviewMoveHigherExecute() {
+    views::TConceptNode* s = m_treeView->SelectedNode();
+    if (s == nullptr || s->ParentNode() == nullptr || s->ParentNode()->ParentNode() == nullptr) {
+        return;
+    }
+    RunMove([this, s] {
+        views::TConceptNode* p = s->ParentNode();
+        if (views::TConceptNode* q = p->NextSibling()) {
+            TreeViewMoveNode(s, q, views::amInsert);
+        } else {
+            TreeViewMoveNode(s, p, views::amAdd);
+        }
+    });
+}
+
+void TMainForm::TreeviewMoveLowerExecute() {
+    views::TConceptNode* s = m_treeView->SelectedNode();
+    views::TConceptNode* above = s != nullptr ? s->PreviousSibling() : nullptr;
+    if (above == nullptr || above->Data().IsLink()) {
+        return;
+    }
+    RunMove([this, s, above] { TreeViewMoveNode(s, above, views::amAddChild); });
+}
+
+void TMainForm::TreeviewMoveUpperExecute() {
+    views::TConceptNode* s = m_treeView->SelectedNode();
+    views::TConceptNode* above = s != nullptr ? s->PreviousSibling() : nullptr;
+    if (above == nullptr) {
+        return;
+    }
+    RunMove([this, s, above] { TreeViewMoveNode(s, above, views::amInsert); });
+}
+
+void TMainForm::TreeviewMoveDownExecute() {
+    views::TConceptNode* s = m_treeView->SelectedNode();
+    views::TConceptNode* n = s != nullptr ? s->NextSibling() : nullptr;
+    if (n == nullptr) {
+        return;
+    }
+    RunMove([this, s, n] {
+        if (views::TConceptNode* m = n->NextSibling()) {
+            TreeViewMoveNode(s, m, views::amInsert);
+        } else {
+            TreeViewMoveNode(s, n, views::amAdd);
+        }
+    });
+}
+
+void TMainForm::TreeviewAddSiblingExecute() {
+    views::TConceptNode* s = m_treeView->SelectedNode();
+    if (s == nullptr || s->ParentNode() == nullptr) {
+        return;
+    }
+    TakeSavePoint();
+    AddChildConceptUnderNode(*s->ParentNode());
+    m_treeView->EditSelectedLabel();
+}
+
+void TMainForm::TreeviewAddChildExecute() {
+    views::TConceptNode* s = m_treeView->SelectedNode();
+    if (s == nullptr) {
+        return;
+    }
+    TakeSavePoint();
+    AddChildConceptUnderNode(*s);
+    m_treeView->EditSelectedLabel();
+}
+
+void TMainForm::TreeviewEditLabelExecute() {
+    m_treeView->EditSelectedLabel();
+}
+
+void TMainForm::TreeviewSortSiblingExecute() {
+    views::TConceptNode* s = m_treeView->SelectedNode();
+    if (s == nullptr || s->ParentNode() == nullptr) {
+        return;
+    }
+    TakeSavePoint();
+    views::TConceptNode& parent = *s->ParentNode();
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseSensitive);
+    const engine::TDataModuleSeeker::TCollation compare = [&collator](const std::string& a,
+                                                                      const std::string& b) {
+        return collator.compare(FromCp932(a), FromCp932(b));
+    };
+    m_treeView->SortChildren(
+        parent, [&compare](const store::TConceptData& a, const store::TConceptData& b) {
+            return engine::TDataModuleSeeker::LevelItemLess(a, b, compare);
+        });
+    RenumberChildren(parent);
+}
+
+void TMainForm::OnTreeDrop(views::TConceptNode& source, views::TConceptNode& target,
+                           bool lowerHalf) {
+    RunMove([&] {
+        if (!lowerHalf) {
+            TreeViewMoveNode(&source, &target, views::amInsert);
+        } else if (views::TConceptNode* next = target.NextSibling()) {
+            TreeViewMoveNode(&source, next, views::amInsert);
+        } else {
+            TreeViewMoveNode(&source, target.ParentNode(), views::amAddChild);
+        }
+    });
+}
+
+void TMainForm::RefreshConceptEverywhere(const store::TConceptData& item) {
+    for (views::TConceptNode* node : m_treeView->NodesOfConcept(item.ConceptNo())) {
+        node->Data().SetTitle(item.Title());
+        node->Data().SetHasChildren(item.HasChildren());
+        if (item.IsLink() && node->Data().IsLink() && node->Data().LinkNo == item.LinkNo) {
+            node->Data().LinkCode = item.LinkCode;
+        }
+        m_treeView->UpdateNode(*node);
+    }
+    m_editor->ShowParentRelation(nullptr);
+    m_editor->ShowChildRelation(nullptr);
+    if (const store::TConceptData* current = m_history.Current()) {
+        m_editor->LoadConcept(current->ConceptNo());
+    }
 }
 
 // ---- Undo --------------------------------------------------------------------------------

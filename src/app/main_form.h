@@ -22,6 +22,7 @@
 #include "seeker.h"
 #include "settings.h"
 #include "store_exceptions.h"
+#include "tree_view.h"
 #include "user_interface.h"
 #include "view_ports.h"
 
@@ -34,6 +35,12 @@ class QTimer;
 class QToolBar;
 
 namespace velmora::app {
+
+using views::TConceptEditorPort;
+using views::TIconViewPort;
+using views::TPlaceholderPane;
+using views::TTreeSelection;
+using views::TTreeViewPort;
 
 class TMainForm : public QMainWindow, public engine::TEngineObserver {
     Q_OBJECT
@@ -81,9 +88,9 @@ public:
     // Runs body under the general error handler; false when it raised.
     bool RunGuarded(const std::function<void()>& body);
 
-    // The views. Setting one replaces the placeholder in its place; the window keeps
-    // ownership of the widget. For the views' own classes and tests.
-    void SetTreeView(std::unique_ptr<TTreeViewPort> view);
+    // The hierarchy view, and the views held through their interfaces. Setting one replaces
+    // the placeholder in its place; the window keeps ownership of the widget.
+    views::TFrameTreeView& TreeView() { return *m_treeView; }
     void SetWorkspaceView(std::unique_ptr<TIconViewPort> view);
     void SetParentsView(std::unique_ptr<TIconViewPort> view);
     void SetChildrenView(std::unique_ptr<TIconViewPort> view);
@@ -115,7 +122,22 @@ public:
     // The help file beside the program.
     static QString HelpFilePath();
 
+    // Tree operations: the view and the data together, so the tree never needs a reload.
+    void TreeViewMoveNode(views::TConceptNode* node, views::TConceptNode* destination,
+                          views::TNodeAttachMode mode);
+    void RenumberChildren(views::TConceptNode& node);
+    views::TConceptNode& AddChildConceptUnderNode(views::TConceptNode& node);
+    void TreeviewMoveHigherExecute();
+    void TreeviewMoveLowerExecute();
+    void TreeviewMoveUpperExecute();
+    void TreeviewMoveDownExecute();
+    void TreeviewAddSiblingExecute();
+    void TreeviewAddChildExecute();
+    void TreeviewEditLabelExecute();
+    void TreeviewSortSiblingExecute();
+
     // TEngineObserver
+    void RefreshConceptEverywhere(const store::TConceptData& item) override;
     void ResetViews() override;
 
 protected:
@@ -141,6 +163,10 @@ private:
     struct TFocusContext;
     TFocusContext ClassifyFocus() const;
     void ReplacePane(QWidget* placeholder, QWidget* view);
+    void WireTreeView();
+    // A move command: a save point, the move, and a refused cycle rolled back.
+    void RunMove(const std::function<void()>& move);
+    void OnTreeDrop(views::TConceptNode& source, views::TConceptNode& target, bool lowerHalf);
 
     TUserInterface& m_ui;
     TUiQuestioner m_questioner;
@@ -171,7 +197,7 @@ private:
     QTimer* m_timer1 = nullptr;
 
     // The views, each owned by the window through its widget.
-    std::unique_ptr<TTreeViewPort> m_treeView;
+    std::unique_ptr<views::TFrameTreeView> m_treeView;
     std::unique_ptr<TIconViewPort> m_workspace;
     std::unique_ptr<TIconViewPort> m_parentsView;
     std::unique_ptr<TIconViewPort> m_childrenView;

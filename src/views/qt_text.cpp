@@ -2,7 +2,7 @@
 
 #include "code_page.h"
 
-namespace velmora::app {
+namespace velmora::views {
 
 QString FromCp932(std::string_view cp932) {
     return FromUtf8(store::Cp932ToUtf8(cp932));
@@ -12,4 +12,4 @@ std::string ToCp932(const QString& text, int* unconvertible) {
     return store::Utf8ToCp932(ToUtf8(text), unconvertible);
 }
 
-}  // namespace velmora::app
+}  // namespace velmora::views

@@ -1,6 +1,6 @@
 #include "view_ports.h"
 
-namespace velmora::app {
+namespace velmora::views {
 
 TPlaceholderPane::TPlaceholderPane(const QString& name, QWidget* parent) : QWidget(parent) {
     setObjectName(name);
@@ -8,4 +8,4 @@ TPlaceholderPane::TPlaceholderPane(const QString& name, QWidget* parent) : QWidg
     setBackgroundRole(QPalette::Base);
 }
 
-}  // namespace velmora::app
+}  // namespace velmora::views

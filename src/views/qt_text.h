@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace velmora::app {
+namespace velmora::views {
 
 QString FromCp932(std::string_view cp932);
 // unconvertible, when given, receives the number of characters written as "?".
@@ -21,4 +21,12 @@ inline std::string ToUtf8(const QString& text) {
     return text.toUtf8().toStdString();
 }
 
+}  // namespace velmora::views
+
+// The window classes use the same pair under their own namespace.
+namespace velmora::app {
+using views::FromCp932;
+using views::FromUtf8;
+using views::ToCp932;
+using views::ToUtf8;
 }  // namespace velmora::app

@@ -13,7 +13,7 @@
 
 #include "concept_data.h"
 
-namespace velmora::app {
+namespace velmora::views {
 
 // The state of the hierarchy view's selected node, for the enabled state of the tree commands.
 struct TTreeSelection {
@@ -112,4 +112,4 @@ public:
     void ShowChildRelation(const store::TConceptData*) override {}
 };
 
-}  // namespace velmora::app
+}  // namespace velmora::views

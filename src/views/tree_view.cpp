@@ -1,0 +1,708 @@
+#include "tree_view.h"
+
+#include <QApplication>
+#include <QDrag>
+#include <QDragMoveEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QStyledItemDelegate>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "errors.h"
+#include "qt_text.h"
+
+namespace velmora::views {
+
+// ---- Nodes --------------------------------------------------------------------------------
+
+TConceptNode::TConceptNode(TFrameTreeView& frame, std::unique_ptr<store::TConceptData> data)
+    : m_frame(&frame), m_data(std::move(data)) {
+    m_frame->Register(*this);
+}
+
+TConceptNode::~TConceptNode() {
+    m_frame->Unregister(*this);
+}
+
+TConceptNode* TConceptNode::PreviousSibling() const {
+    if (QTreeWidgetItem* up = parent()) {
+        const int at = up->indexOfChild(const_cast<TConceptNode*>(this));
+        return at > 0 ? static_cast<TConceptNode*>(up->child(at - 1)) : nullptr;
+    }
+    QTreeWidget* tree = treeWidget();
+    const int at = tree->indexOfTopLevelItem(const_cast<TConceptNode*>(this));
+    return at > 0 ? static_cast<TConceptNode*>(tree->topLevelItem(at - 1)) : nullptr;
+}
+
+TConceptNode* TConceptNode::NextSibling() const {
+    if (QTreeWidgetItem* up = parent()) {
+        const int at = up->indexOfChild(const_cast<TConceptNode*>(this));
+        return at + 1 < up->childCount() ? static_cast<TConceptNode*>(up->child(at + 1)) : nullptr;
+    }
+    QTreeWidget* tree = treeWidget();
+    const int at = tree->indexOfTopLevelItem(const_cast<TConceptNode*>(this));
+    return at >= 0 && at + 1 < tree->topLevelItemCount()
+               ? static_cast<TConceptNode*>(tree->topLevelItem(at + 1))
+               : nullptr;
+}
+
+int TConceptNode::Level() const {
+    int level = 1;
+    for (QTreeWidgetItem* up = parent(); up != nullptr; up = up->parent()) {
+        ++level;
+    }
+    return level;
+}
+
+TDragConceptTreeObject::TDragConceptTreeObject(TFrameTreeView* frame) : Frame(frame) {
+    setData(kMimeType, QByteArray());
+}
+
+// ---- The tree control ---------------------------------------------------------------------
+
+class TFrameTreeView::TTree : public QTreeWidget {
+public:
+    explicit TTree(TFrameTreeView& frame) : QTreeWidget(&frame), m_frame(frame) {}
+    using QTreeWidget::indexFromItem;
+    using QTreeWidget::itemFromIndex;
+    bool Editing() const { return state() == EditingState; }
+
+protected:
+    void startDrag(Qt::DropActions) override {
+        if (!m_frame.CanStartDrag()) {
+            return;  // the top concept stays where it is
+        }
+        auto* drag = new QDrag(this);
+        drag->setMimeData(new TDragConceptTreeObject(&m_frame));
+        m_frame.m_dragging = true;
+        drag->exec(Qt::MoveAction);
+        m_frame.m_dragging = false;
+        m_frame.m_dropTarget = nullptr;
+        viewport()->update();
+    }
+
+    void dragEnterEvent(QDragEnterEvent* event) override {
+        if (event->mimeData()->hasFormat(TDragConceptTreeObject::kMimeType)) {
+            event->acceptProposedAction();
+        } else {
+            event->ignore();
+        }
+    }
+
+    void dragMoveEvent(QDragMoveEvent* event) override {
+        if (!event->mimeData()->hasFormat(TDragConceptTreeObject::kMimeType)) {
+            event->ignore();
+            return;
+        }
+        if (m_frame.DragOverAt(event->position().toPoint())) {
+            event->acceptProposedAction();
+        } else {
+            event->ignore();
+        }
+    }
+
+    void dragLeaveEvent(QDragLeaveEvent*) override {
+        m_frame.m_dropTarget = nullptr;
+        viewport()->update();
+    }
+
+    void dropEvent(QDropEvent* event) override {
+        if (!event->mimeData()->hasFormat(TDragConceptTreeObject::kMimeType)) {
+            event->ignore();
+            return;
+        }
+        event->acceptProposedAction();
+        m_frame.DropAt(event->position().toPoint());
+    }
+
+    void paintEvent(QPaintEvent* event) override {
+        QTreeWidget::paintEvent(event);
+        if (m_frame.m_dragging && m_frame.m_dropTarget != nullptr) {
+            QPainter painter(viewport());
+            m_frame.PaintDropBar(painter);
+        }
+    }
+
+    void mousePressEvent(QMouseEvent* event) override {
+        // A right click selects the node under the pointer before the menu opens.
+        if (event->button() == Qt::RightButton) {
+            if (QTreeWidgetItem* item = itemAt(event->position().toPoint())) {
+                setCurrentItem(item);
+            }
+        }
+        QTreeWidget::mousePressEvent(event);
+    }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        if (state() != EditingState) {
+            if (event->matches(QKeySequence::Cut)) {
+                m_frame.CutToClipboard();
+                return;
+            }
+            if (event->matches(QKeySequence::Copy)) {
+                m_frame.CopyToClipboard();
+                return;
+            }
+        }
+        QTreeWidget::keyPressEvent(event);
+    }
+
+private:
+    TFrameTreeView& m_frame;
+};
+
+// Hands the typed label to the frame instead of writing it into the item: the item shows the
+// title once it is stored. Leaving the editor (focus out) commits, as Return does.
+class TFrameTreeView::TLabelDelegate : public QStyledItemDelegate {
+public:
+    TLabelDelegate(TFrameTreeView& frame) : QStyledItemDelegate(&frame), m_frame(frame) {}
+
+    void setModelData(QWidget* editor, QAbstractItemModel*,
+                      const QModelIndex& index) const override {
+        auto* line = qobject_cast<QLineEdit*>(editor);
+        auto* node = static_cast<TConceptNode*>(m_frame.m_tree->itemFromIndex(index));
+        if (line != nullptr && node != nullptr) {
+            m_frame.FinishLabelEdit(*node, line->text());
+        }
+    }
+
+private:
+    TFrameTreeView& m_frame;
+};
+
+// ---- Pictures ------------------------------------------------------------------------------
+
+namespace {
+
+QColor Dimmed(QColor colour) {
+    // Toward a light grey: the same hue, clearly paler.
+    return QColor((colour.red() + 2 * 200) / 3, (colour.green() + 2 * 200) / 3,
+                  (colour.blue() + 2 * 200) / 3);
+}
+
+QIcon ConceptPicture(bool bright) {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    const QColor body = bright ? QColor(0x3a, 0x78, 0xc8) : Dimmed(QColor(0x3a, 0x78, 0xc8));
+    const QColor edge = bright ? QColor(0x1d, 0x3f, 0x73) : Dimmed(QColor(0x1d, 0x3f, 0x73));
+    p.setPen(edge);
+    p.setBrush(body);
+    p.drawRect(2, 2, 11, 8);
+    p.setBrush(bright ? QColor(0xff, 0xd5, 0x4f) : Dimmed(QColor(0xff, 0xd5, 0x4f)));
+    p.drawRect(5, 11, 5, 3);
+    p.drawLine(7, 10, 7, 11);
+    return QIcon(pixmap);
+}
+
+QIcon ArrowPicture(QColor colour, bool bright) {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const QColor fill = bright ? colour : Dimmed(colour);
+    QPainterPath arrow;
+    arrow.moveTo(5.5, 1.5);
+    arrow.lineTo(10.5, 1.5);
+    arrow.lineTo(10.5, 8.5);
+    arrow.lineTo(14.5, 8.5);
+    arrow.lineTo(8, 15);
+    arrow.lineTo(1.5, 8.5);
+    arrow.lineTo(5.5, 8.5);
+    arrow.closeSubpath();
+    p.setPen(QPen(bright ? QColor(0x40, 0x40, 0x40) : QColor(0x9a, 0x9a, 0x9a), 1));
+    p.setBrush(fill);
+    p.drawPath(arrow);
+    return QIcon(pixmap);
+}
+
+}  // namespace
+
+const std::vector<QIcon>& TFrameTreeView::TreeImageList() {
+    static const std::vector<QIcon> pictures = [] {
+        std::vector<QIcon> list{ConceptPicture(true), ConceptPicture(false)};
+        const QColor colours[] = {Qt::white,
+                                  QColor(0xe0, 0x20, 0x20),
+                                  QColor(0x20, 0x50, 0xe0),
+                                  QColor(0xf0, 0xd0, 0x00),
+                                  QColor(0xff, 0x8c, 0x00),
+                                  QColor(0x90, 0x30, 0xc0),
+                                  QColor(0x10, 0x90, 0x30),
+                                  QColor(0x00, 0xc0, 0xd0),
+                                  QColor(0xff, 0x80, 0xc0),
+                                  QColor(0x90, 0xe0, 0x70)};
+        for (const QColor& colour : colours) {
+            list.push_back(ArrowPicture(colour, true));
+            list.push_back(ArrowPicture(colour, false));
+        }
+        return list;
+    }();
+    return pictures;
+}
+
+int TFrameTreeView::ImageIndex(const store::TConceptData& data) {
+    if (!data.IsLink()) {
+        return data.HasChildren() ? 0 : 1;
+    }
+    const int code = std::clamp(data.LinkCode, 1, 10);
+    return 2 * code + (data.HasChildren() ? 0 : 1);
+}
+
+// ---- The frame -----------------------------------------------------------------------------
+
+TFrameTreeView::TFrameTreeView(QWidget* parent)
+    : QWidget(parent), m_tree(new TTree(*this)), m_selectionTimer(new QTimer(this)) {
+    setObjectName("FrameTreeView1");
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_tree);
+
+    m_tree->setObjectName("ConceptTreeView");
+    m_tree->setHeaderHidden(true);
+    m_tree->setColumnCount(1);
+    m_tree->setIndentation(kIndent);
+    m_tree->setIconSize(QSize(16, 16));
+    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tree->setItemDelegate(new TLabelDelegate(*this));
+    m_tree->setDragEnabled(true);
+    m_tree->setAcceptDrops(true);
+    m_tree->viewport()->setAcceptDrops(true);
+    m_tree->setDragDropMode(QAbstractItemView::DragDrop);
+    m_tree->setUniformRowHeights(true);  // large levels lay out without measuring each row
+    m_tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // The selection stays visible when the tree loses the focus.
+    QPalette palette = m_tree->palette();
+    for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText}) {
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    }
+    m_tree->setPalette(palette);
+
+    m_selectionTimer->setSingleShot(true);
+    m_selectionTimer->setInterval(50);
+    connect(m_selectionTimer, &QTimer::timeout, this, [this] {
+        if (OnSelectionChange) {
+            OnSelectionChange();
+        }
+    });
+    connect(m_tree, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (!m_clearing) {
+            m_selectionTimer->start();
+        }
+    });
+    connect(m_tree, &QTreeWidget::itemExpanded, this, &TFrameTreeView::OnItemExpanded);
+    connect(m_tree, &QTreeWidget::itemCollapsed, this, &TFrameTreeView::OnItemCollapsed);
+}
+
+QTreeWidget* TFrameTreeView::ConceptTreeView() const {
+    return m_tree;
+}
+
+TFrameTreeView::~TFrameTreeView() {
+    m_clearing = true;
+    m_tree->clear();  // the nodes unregister while the indexes still exist
+}
+
+void TFrameTreeView::Register(TConceptNode& node) {
+    const store::TConceptData& d = node.Data();
+    (d.IsLink() ? m_mirrorNodes[d.LinkNo] : m_conceptNodes[d.ConceptNo()]) = &node;
+    m_nodesByConcept.emplace(d.ConceptNo(), &node);
+}
+
+void TFrameTreeView::Unregister(TConceptNode& node) {
+    const store::TConceptData& d = node.Data();
+    auto& byKey = d.IsLink() ? m_mirrorNodes : m_conceptNodes;
+    const auto found = byKey.find(d.IsLink() ? d.LinkNo : d.ConceptNo());
+    if (found != byKey.end() && found->second == &node) {
+        byKey.erase(found);
+    }
+    auto [from, to] = m_nodesByConcept.equal_range(d.ConceptNo());
+    for (auto it = from; it != to; ++it) {
+        if (it->second == &node) {
+            m_nodesByConcept.erase(it);
+            break;
+        }
+    }
+}
+
+TConceptNode* TFrameTreeView::AddNode(TConceptNode* parent,
+                                      std::unique_ptr<store::TConceptData> data) {
+    auto* node = new TConceptNode(*this, std::move(data));
+    UpdateNode(*node);
+    if (parent != nullptr) {
+        parent->addChild(node);
+    } else {
+        m_tree->addTopLevelItem(node);
+    }
+    return node;
+}
+
+void TFrameTreeView::ClearTree() {
+    m_clearing = true;
+    m_tree->clearSelection();
+    m_tree->clear();
+    m_clearing = false;
+}
+
+void TFrameTreeView::UpdateNode(TConceptNode& node) {
+    const store::TConceptData& d = node.Data();
+    node.setText(0, FromCp932(d.Title()));
+    node.setIcon(0, TreeImageList()[static_cast<std::size_t>(ImageIndex(d))]);
+    node.setChildIndicatorPolicy(!d.IsLink() && d.HasChildren()
+                                     ? QTreeWidgetItem::ShowIndicator
+                                     : QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    Qt::ItemFlags flags =
+        Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
+    if (!d.IsLink()) {
+        flags |= Qt::ItemIsEditable;
+    }
+    node.setFlags(flags);
+}
+
+TConceptNode* TFrameTreeView::FindSiblingNode(TConceptNode& node,
+                                              const store::TConceptData& item) const {
+    TConceptNode* parent = node.ParentNode();
+    if (parent == nullptr) {
+        return nullptr;
+    }
+    for (int i = 0; i < parent->childCount(); ++i) {
+        if (store::SameConceptData(parent->ChildNode(i)->Data(), item)) {
+            return parent->ChildNode(i);
+        }
+    }
+    return nullptr;
+}
+
+TConceptNode* TFrameTreeView::FindNode(const store::TConceptData& item) const {
+    // An item has at most one node, so the index finds the node the walk over the selected
+    // node, its neighbours and then the whole tree would find.
+    const auto& byKey = item.IsLink() ? m_mirrorNodes : m_conceptNodes;
+    const auto found = byKey.find(item.IsLink() ? item.LinkNo : item.ConceptNo());
+    return found == byKey.end() ? nullptr : found->second;
+}
+
+bool TFrameTreeView::SelectNode(const store::TConceptData& item) {
+    TConceptNode* node = FindNode(item);
+    if (node == nullptr) {
+        return false;
+    }
+    m_tree->setCurrentItem(node);
+    m_tree->scrollToItem(node);
+    return true;
+}
+
+TConceptNode* TFrameTreeView::SelectedNode() const {
+    const QList<QTreeWidgetItem*> selected = m_tree->selectedItems();
+    return selected.isEmpty() ? nullptr : static_cast<TConceptNode*>(selected.front());
+}
+
+TConceptNode* TFrameTreeView::RootNode() const {
+    return m_tree->topLevelItemCount() > 0 ? static_cast<TConceptNode*>(m_tree->topLevelItem(0))
+                                           : nullptr;
+}
+
+std::unique_ptr<store::TConceptList> TFrameTreeView::GetSelectedList() const {
+    auto list = std::make_unique<store::TConceptList>();
+    if (const TConceptNode* node = SelectedNode()) {
+        list->AddNew().Assign(node->Data());
+    }
+    return list;
+}
+
+std::vector<TConceptNode*> TFrameTreeView::NodesOfConcept(std::int32_t conceptNo) const {
+    std::vector<TConceptNode*> nodes;
+    auto [from, to] = m_nodesByConcept.equal_range(conceptNo);
+    for (auto it = from; it != to; ++it) {
+        nodes.push_back(it->second);
+    }
+    return nodes;
+}
+
+void TFrameTreeView::TreeViewExpandTreeNode(TConceptNode& node) {
+    while (node.childCount() > 0) {
+        delete node.takeChild(node.childCount() - 1);
+    }
+    if (node.Data().IsLink()) {
+        throw store::EVelmoraError("BUG!: function: \"TreeViewExpandTreeNode\".");
+    }
+    if (!OnSeekChildren) {
+        return;
+    }
+    const std::unique_ptr<store::TConceptList> children = OnSeekChildren(node.Data());
+    QList<QTreeWidgetItem*> nodes;
+    nodes.reserve(children->Count());
+    for (int i = 0; i < children->Count(); ++i) {
+        auto copy = std::make_unique<store::TConceptData>();
+        copy->Assign(children->Items(i));
+        auto* child = new TConceptNode(*this, std::move(copy));
+        UpdateNode(*child);
+        nodes.push_back(child);
+    }
+    node.addChildren(nodes);  // one insertion for the whole level
+}
+
+TConceptNode& TFrameTreeView::BuildPathTo(const store::TConceptData& item) {
+    if (!OnSeekParent || !OnSeekChildren) {
+        throw store::EVelmoraError("BUG: TreeViewFrame: OnSeekParent, OnSeekChildrenがnilです.");
+    }
+    std::vector<std::unique_ptr<store::TConceptData>> path;
+    path.push_back(std::make_unique<store::TConceptData>());
+    path.back()->Assign(item);
+    while (std::unique_ptr<store::TConceptData> parent = OnSeekParent(*path.back())) {
+        path.push_back(std::move(parent));
+        if (path.size() > static_cast<std::size_t>(kPathLimit)) {
+            throw store::EVelmoraError(
+                "不正なデータ: 概念ツリー構造のトップノードが見つかりません.");
+        }
+    }
+    TConceptNode* current = RootNode();
+    if (current == nullptr || !store::SameConceptData(current->Data(), *path.back())) {
+        ClearTree();
+        auto top = std::make_unique<store::TConceptData>();
+        top->Assign(*path.back());
+        current = AddNode(nullptr, std::move(top));
+    }
+    for (std::size_t i = path.size() - 1; i-- > 0;) {
+        const auto find = [&]() -> TConceptNode* {
+            return current->childCount() > 0 ? FindSiblingNode(*current->ChildNode(0), *path[i])
+                                             : nullptr;
+        };
+        TConceptNode* found = find();
+        if (found == nullptr) {
+            TreeViewExpandTreeNode(*current);
+            found = find();
+        }
+        if (found == nullptr) {
+            // The parent chain and the children answer disagree: broken data, not a path.
+            throw store::EVelmoraError("不正なデータ: 概念が上位概念の下位に見つかりません: " +
+                                       ToUtf8(FromCp932(path[i]->Title())));
+        }
+        current = found;
+    }
+    return *current;
+}
+
+void TFrameTreeView::OnItemExpanded(QTreeWidgetItem* item) {
+    auto* node = static_cast<TConceptNode*>(item);
+    if (node->childCount() == 0 && !node->Data().IsLink()) {
+        TreeViewExpandTreeNode(*node);
+    }
+}
+
+void TFrameTreeView::OnItemCollapsed(QTreeWidgetItem* item) {
+    // Opening it again shows one level only; what is loaded stays loaded.
+    for (int i = 0; i < item->childCount(); ++i) {
+        QTreeWidgetItem* child = item->child(i);
+        if (child->isExpanded()) {
+            child->setExpanded(false);  // collapses its own children in turn
+        }
+    }
+}
+
+void TFrameTreeView::ExpandNode(TConceptNode& node) {
+    if (node.childCount() == 0 && !node.Data().IsLink()) {
+        TreeViewExpandTreeNode(node);
+    }
+    node.setExpanded(true);
+}
+
+void TFrameTreeView::MoveNodeInView(TConceptNode& node, TConceptNode& destination,
+                                    TNodeAttachMode mode) {
+    const bool wasSelected = node.isSelected();
+    if (QTreeWidgetItem* parent = node.parent()) {
+        parent->takeChild(parent->indexOfChild(&node));
+    } else {
+        m_tree->takeTopLevelItem(m_tree->indexOfTopLevelItem(&node));
+    }
+    const auto insertBeside = [this, &node](QTreeWidgetItem& at, int offset) {
+        if (QTreeWidgetItem* parent = at.parent()) {
+            parent->insertChild(parent->indexOfChild(&at) + offset, &node);
+        } else {
+            m_tree->insertTopLevelItem(m_tree->indexOfTopLevelItem(&at) + offset, &node);
+        }
+    };
+    switch (mode) {
+        case amAdd:
+            if (QTreeWidgetItem* parent = destination.parent()) {
+                parent->addChild(&node);
+            } else {
+                m_tree->addTopLevelItem(&node);
+            }
+            break;
+        case amAddChild:
+            destination.addChild(&node);
+            break;
+        case amInsert:
+            insertBeside(destination, 0);
+            break;
+    }
+    if (wasSelected) {
+        m_tree->setCurrentItem(&node);
+    }
+}
+
+void TFrameTreeView::SortChildren(
+    TConceptNode& parent,
+    const std::function<bool(const store::TConceptData&, const store::TConceptData&)>& less) {
+    for (int i = 0; i < parent.childCount(); ++i) {
+        parent.child(i)->setExpanded(false);
+    }
+    TConceptNode* selected = SelectedNode();
+    QList<QTreeWidgetItem*> children = parent.takeChildren();
+    std::stable_sort(children.begin(), children.end(),
+                     [&less](QTreeWidgetItem* a, QTreeWidgetItem* b) {
+                         return less(static_cast<TConceptNode*>(a)->Data(),
+                                     static_cast<TConceptNode*>(b)->Data());
+                     });
+    parent.addChildren(children);
+    if (selected != nullptr) {
+        m_tree->setCurrentItem(selected);
+    }
+}
+
+void TFrameTreeView::EditSelectedLabel() {
+    TConceptNode* node = SelectedNode();
+    if (node == nullptr) {
+        return;
+    }
+    if (node->Data().IsLink()) {
+        if (OnStatusText) {
+            OnStatusText("鏡像から概念のタイトルを変更することは出来ません.");
+        }
+        return;
+    }
+    m_tree->scrollToItem(node);
+    m_tree->editItem(node, 0);
+}
+
+void TFrameTreeView::FinishLabelEdit(TConceptNode& node, const QString& text) {
+    if (OnTitleEdited) {
+        OnTitleEdited(node, text);
+    }
+}
+
+QLineEdit* TFrameTreeView::LabelEditor() const {
+    if (!m_tree->Editing()) {
+        return nullptr;
+    }
+    for (QLineEdit* line : m_tree->viewport()->findChildren<QLineEdit*>()) {
+        if (line->isVisible()) {
+            return line;
+        }
+    }
+    return nullptr;
+}
+
+bool TFrameTreeView::IsEditing() const {
+    return LabelEditor() != nullptr;
+}
+
+bool TFrameTreeView::EditorHasSelection() const {
+    const QLineEdit* line = LabelEditor();
+    return line != nullptr && line->hasSelectedText();
+}
+
+void TFrameTreeView::SelectAllInEditor() {
+    if (QLineEdit* line = LabelEditor()) {
+        line->selectAll();
+    }
+}
+
+void TFrameTreeView::CopyToClipboard() {
+    if (SelectedNode() != nullptr && OnClipboard) {
+        OnClipboard(*GetSelectedList(), false);
+    }
+}
+
+void TFrameTreeView::CutToClipboard() {
+    if (SelectedNode() != nullptr && OnClipboard) {
+        OnClipboard(*GetSelectedList(), true);
+    }
+}
+
+void TFrameTreeView::ShowConcept(const store::TConceptData& item, bool force) {
+    if (force) {
+        ClearTree();
+    }
+    if (!SelectNode(item)) {
+        BuildPathTo(item);
+        SelectNode(item);
+    }
+    TConceptNode* selected = SelectedNode();
+    if (selected != nullptr && selected == RootNode() && selected->childCount() == 0) {
+        ExpandNode(*selected);
+    }
+}
+
+void TFrameTreeView::ExpandFirstNode() {
+    if (TConceptNode* root = RootNode()) {
+        ExpandNode(*root);
+    }
+}
+
+std::optional<TTreeSelection> TFrameTreeView::Selection() const {
+    const TConceptNode* node = SelectedNode();
+    if (node == nullptr) {
+        return std::nullopt;
+    }
+    TTreeSelection s;
+    s.entry.Assign(node->Data());
+    s.hasParent = node->parent() != nullptr;
+    s.hasGrandparent = s.hasParent && node->parent()->parent() != nullptr;
+    const TConceptNode* previous = node->PreviousSibling();
+    s.hasPreviousSibling = previous != nullptr;
+    s.previousSiblingIsMirror = previous != nullptr && previous->Data().IsLink();
+    s.hasNextSibling = node->NextSibling() != nullptr;
+    return s;
+}
+
+bool TFrameTreeView::CanStartDrag() const {
+    const TConceptNode* node = SelectedNode();
+    return node != nullptr && node->parent() != nullptr;
+}
+
+bool TFrameTreeView::LowerHalfAt(QTreeWidgetItem* item, const QPoint& pos) const {
+    const QRect row = m_tree->visualItemRect(item);
+    return pos.y() > row.top() + row.height() / 2;
+}
+
+bool TFrameTreeView::DragOverAt(const QPoint& pos) {
+    QTreeWidgetItem* target = m_tree->itemAt(pos);
+    const bool lower = target != nullptr && LowerHalfAt(target, pos);
+    if (target != m_dropTarget || lower != m_dropLowerHalf) {
+        m_dropTarget = target;
+        m_dropLowerHalf = lower;
+        m_tree->viewport()->update();
+    }
+    // Nothing goes before or after the top concept.
+    return CanStartDrag() && (target == nullptr || target != m_tree->topLevelItem(0));
+}
+
+void TFrameTreeView::DropAt(const QPoint& pos) {
+    QTreeWidgetItem* target = m_tree->itemAt(pos);
+    const bool lower = target != nullptr && LowerHalfAt(target, pos);
+    m_dropTarget = nullptr;
+    m_tree->viewport()->update();
+    TConceptNode* source = SelectedNode();
+    if (target == nullptr || target == m_tree->topLevelItem(0) || source == nullptr ||
+        source == target || !CanStartDrag() || !OnNodeDropped) {
+        return;
+    }
+    OnNodeDropped(*source, *static_cast<TConceptNode*>(target), lower);
+}
+
+void TFrameTreeView::PaintDropBar(QPainter& painter) const {
+    const QRect row = m_tree->visualItemRect(m_dropTarget);
+    const int x = static_cast<TConceptNode*>(m_dropTarget)->Level() * kIndent;
+    const int y = m_dropLowerHalf ? row.bottom() - 1 : row.top();
+    painter.fillRect(QRect(x, y, std::max(0, row.right() - x + 1), 2),
+                     m_tree->palette().color(QPalette::WindowText));
+}
+
+}  // namespace velmora::views

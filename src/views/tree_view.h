@@ -1,0 +1,170 @@
+// TFrameTreeView: the hierarchy view. A tree of concepts and mirror images from the top concept
+// down that loads a level only when the user opens it, shows each item's title with a picture
+// for its kind and relation, lets the user retitle concepts in place and move nodes by drag and
+// drop. It knows nothing of the tables: it asks for parents and children through OnSeekParent
+// and OnSeekChildren, and hands selections, retitlings and drops to its owner through callbacks.
+//
+// Every node owns one TConceptData. Nodes are indexed by the item they show, so finding the node
+// of an item and refreshing every node of a concept cost no walk over the tree.
+#pragma once
+
+#include <QMimeData>
+#include <QTreeWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "concept_data.h"
+#include "view_ports.h"
+
+class QTimer;
+
+namespace velmora::views {
+
+enum TNodeAttachMode { amAdd, amAddChild, amInsert };
+
+class TFrameTreeView;
+
+// A node of the tree with the item it shows.
+class TConceptNode : public QTreeWidgetItem {
+public:
+    TConceptNode(TFrameTreeView& frame, std::unique_ptr<store::TConceptData> data);
+    ~TConceptNode() override;
+    store::TConceptData& Data() { return *m_data; }
+    const store::TConceptData& Data() const { return *m_data; }
+    TConceptNode* ParentNode() const { return static_cast<TConceptNode*>(parent()); }
+    TConceptNode* ChildNode(int index) const { return static_cast<TConceptNode*>(child(index)); }
+    TConceptNode* PreviousSibling() const;
+    TConceptNode* NextSibling() const;
+    // Levels above and including this node; a root node counts 1.
+    int Level() const;
+
+private:
+    friend class TFrameTreeView;
+    TFrameTreeView* m_frame;
+    std::unique_ptr<store::TConceptData> m_data;
+};
+
+// What a drag inside the tree carries: the frame it started in; the target and half seen last,
+// so feedback is drawn only when they change.
+class TDragBaseConceptObject : public QMimeData {
+    Q_OBJECT
+};
+
+class TDragConceptTreeObject : public TDragBaseConceptObject {
+    Q_OBJECT
+
+public:
+    static constexpr const char* kMimeType = "application/x-velmora-tree-node";
+    explicit TDragConceptTreeObject(TFrameTreeView* frame);
+    TFrameTreeView* Frame;
+    QTreeWidgetItem* LastDropTarget = nullptr;
+    bool LastLowerHalf = false;
+};
+
+class TFrameTreeView : public QWidget, public TTreeViewPort {
+    Q_OBJECT
+
+public:
+    static constexpr int kIndent = 19;
+    static constexpr int kPictureCount = 22;
+    static constexpr int kPathLimit = 1000;
+
+    explicit TFrameTreeView(QWidget* parent = nullptr);
+    ~TFrameTreeView() override;
+
+    // Given an item, a new item for the concept it stands under, or null for the top concept.
+    std::function<std::unique_ptr<store::TConceptData>(const store::TConceptData&)> OnSeekParent;
+    // Given a concept, a new list of its children in level order.
+    std::function<std::unique_ptr<store::TConceptList>(const store::TConceptData&)> OnSeekChildren;
+    // The selection changed and stayed so for 50 ms.
+    std::function<void()> OnSelectionChange;
+    // A text for the status line.
+    std::function<void(const QString&)> OnStatusText;
+    // A concept's label was edited; text is what the user typed (may be empty).
+    std::function<void(TConceptNode& node, const QString& text)> OnTitleEdited;
+    // A node was dropped on another: beside it, before it or (lowerHalf) after it.
+    std::function<void(TConceptNode& source, TConceptNode& target, bool lowerHalf)> OnNodeDropped;
+    // Ctrl+X / Ctrl+C while no label is edited: the selected items for the concept clipboard.
+    std::function<void(const store::TConceptList& items, bool cut)> OnClipboard;
+
+    QTreeWidget* ConceptTreeView() const;
+    static const std::vector<QIcon>& TreeImageList();
+    static int ImageIndex(const store::TConceptData& data);
+
+    TConceptNode* AddNode(TConceptNode* parent, std::unique_ptr<store::TConceptData> data);
+    void ClearTree();
+    void UpdateNode(TConceptNode& node);
+    TConceptNode* FindSiblingNode(TConceptNode& node, const store::TConceptData& item) const;
+    TConceptNode* FindNode(const store::TConceptData& item) const;
+    bool SelectNode(const store::TConceptData& item);
+    std::unique_ptr<store::TConceptList> GetSelectedList() const;
+    TConceptNode& BuildPathTo(const store::TConceptData& item);
+    void TreeViewExpandTreeNode(TConceptNode& node);
+    void CopyToClipboard();
+    void CutToClipboard();
+
+    TConceptNode* SelectedNode() const;
+    TConceptNode* RootNode() const;
+    // Every loaded node showing the concept (its own node and those of its mirror images).
+    std::vector<TConceptNode*> NodesOfConcept(std::int32_t conceptNo) const;
+    // Moves node in the view only, as mode says relative to destination.
+    void MoveNodeInView(TConceptNode& node, TConceptNode& destination, TNodeAttachMode mode);
+    // Expands node, loading its children when none are loaded.
+    void ExpandNode(TConceptNode& node);
+    // Sorts the children of parent by less, collapsing each first.
+    void SortChildren(
+        TConceptNode& parent,
+        const std::function<bool(const store::TConceptData&, const store::TConceptData&)>& less);
+    // Opens the label editor on the selected node; refused with a status text on a mirror image.
+    void EditSelectedLabel();
+
+    // TTreeViewPort
+    QWidget* Widget() override { return this; }
+    void Clear() override { ClearTree(); }
+    void ShowConcept(const store::TConceptData& item, bool force) override;
+    void ExpandFirstNode() override;
+    std::optional<TTreeSelection> Selection() const override;
+    bool IsEditing() const override;
+    bool EditorHasSelection() const override;
+    void SelectAllInEditor() override;
+
+    // The drop's feedback, for tests and painting: the target and half last seen.
+    QTreeWidgetItem* DropTarget() const { return m_dropTarget; }
+    bool DropLowerHalf() const { return m_dropLowerHalf; }
+    // Whether a drop of a tree node at pos (viewport coordinates) would be accepted, updating
+    // the feedback; and the drop itself.
+    bool DragOverAt(const QPoint& pos);
+    void DropAt(const QPoint& pos);
+    // Whether a drag may start from the selected node.
+    bool CanStartDrag() const;
+
+private:
+    friend class TConceptNode;
+    class TTree;
+    class TLabelDelegate;
+
+    void Register(TConceptNode& node);
+    void Unregister(TConceptNode& node);
+    void OnItemExpanded(QTreeWidgetItem* item);
+    void OnItemCollapsed(QTreeWidgetItem* item);
+    bool LowerHalfAt(QTreeWidgetItem* item, const QPoint& pos) const;
+    void PaintDropBar(QPainter& painter) const;
+    QLineEdit* LabelEditor() const;
+    void FinishLabelEdit(TConceptNode& node, const QString& text);
+
+    TTree* m_tree;
+    QTimer* m_selectionTimer;
+    // Nodes by what they show: concepts by ConceptNo, mirror images by LinkNo.
+    std::unordered_map<std::int32_t, TConceptNode*> m_conceptNodes;
+    std::unordered_map<std::int32_t, TConceptNode*> m_mirrorNodes;
+    std::unordered_multimap<std::int32_t, TConceptNode*> m_nodesByConcept;
+    bool m_clearing = false;
+    QTreeWidgetItem* m_dropTarget = nullptr;
+    bool m_dropLowerHalf = false;
+    bool m_dragging = false;
+};
+
+}  // namespace velmora::views
