@@ -276,7 +276,10 @@ TFrameTreeView::TFrameTreeView(QWidget* parent)
     m_tree->viewport()->setAcceptDrops(true);
     m_tree->setDragDropMode(QAbstractItemView::DragDrop);
     m_tree->setUniformRowHeights(true);  // large levels lay out without measuring each row
+    // Titles are shown whole; a narrow panel scrolls sideways instead of cutting them.
+    m_tree->header()->setStretchLastSection(false);
     m_tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_tree->setTextElideMode(Qt::ElideNone);
     // The selection stays visible when the tree loses the focus.
     QPalette palette = m_tree->palette();
     for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText}) {
