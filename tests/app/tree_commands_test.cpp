@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -232,6 +233,33 @@ TEST_F(TreeCommands, RetitlingStoresTheTitleAndRefusesMirrorImages) {
     Trigger("TreeviewEditLabel");
     EXPECT_FALSE(tree->IsEditing());
     EXPECT_EQ(form->StatusText(), "鏡像から概念のタイトルを変更することは出来ません.");
+}
+
+TEST_F(TreeCommands, ALabelEditEndsAcceptedWhenTheFocusLeaves) {
+    Open(grain);
+    Select(wheat);
+    Trigger("TreeviewEditLabel");
+    QLineEdit* editor = tree->ConceptTreeView()->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText("大麦");
+    form->menuBar()->setFocus();
+    QTest::qWait(10);
+    EXPECT_EQ(StoredLevel(grain), (QStringList{"米", "大麦"}));
+}
+
+TEST_F(TreeCommands, SelectionIsReportedOnceItSettlesAndRightClickSelects) {
+    Open(grain);
+    int reports = 0;
+    tree->OnSelectionChange = [&reports] { ++reports; };
+    tree->ConceptTreeView()->setCurrentItem(Node(rice));
+    tree->ConceptTreeView()->setCurrentItem(Node(wheat));
+    EXPECT_EQ(reports, 0);
+    QTest::qWait(80);
+    EXPECT_EQ(reports, 1);
+
+    const QRect row = tree->ConceptTreeView()->visualItemRect(Node(vegetable));
+    QTest::mouseClick(tree->ConceptTreeView()->viewport(), Qt::RightButton, {}, row.center());
+    EXPECT_EQ(tree->SelectedNode(), Node(vegetable));
 }
 
 TEST_F(TreeCommands, MovesWithinALevelRenumberIt) {
