@@ -11,7 +11,6 @@ namespace velmora::app {
 
 TVelmoraApplication::TVelmoraApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("Velmora");
-    setApplicationDisplayName("Velmora");
     setApplicationVersion("1.40");
     setDesktopFileName("velmora");
     setFont(InterfaceFont());

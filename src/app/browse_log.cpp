@@ -10,7 +10,8 @@ void TBrowseLog::Add(const store::TConceptData& entry) {
     if (m_entries.Count() >= kMaxEntries) {
         m_entries.Delete(0);
         // The position follows the entries down, so the current entry stays current and the
-        // forward entries are dropped below as with any other visit.
+        // forward entries are dropped below as with any other visit (a current entry that was
+        // the oldest goes with the drop; the new entry follows what came after it).
         if (m_position > 0) {
             --m_position;
         }

@@ -109,8 +109,8 @@ TMainForm::TMainForm(TUserInterface& ui, const QString& settingsPath, QWidget* p
 
     // FormCreate: the history and its callbacks, the settings, the views' roles.
     m_history.OnStateChange = [this](bool back, bool forward) {
-        Command("BrowseGoBack")->setEnabled(back);
-        Command("BrowseGoForward")->setEnabled(forward);
+        Enable("BrowseGoBack", back);
+        Enable("BrowseGoForward", forward);
     };
     m_history.OnNavigate = [this](const store::TConceptData& entry) {
         ShowConcept(entry, false, false);
@@ -127,7 +127,7 @@ TMainForm::TMainForm(TUserInterface& ui, const QString& settingsPath, QWidget* p
     for (const char* name :
          {"FileCreate1", "FileOpen1", "FilePrintDlg1", "FileExit1", "WorkspaceSmallIcon",
           "WorkspaceLargeIcon", "ToolOption", "HelpVersion", "HelpBrowse"}) {
-        Command(name)->setEnabled(true);
+        Enable(name, true);
     }
     const bool smallWorkspace = m_settings.WorkspaceSmallIcon();
     Command(smallWorkspace ? "WorkspaceSmallIcon" : "WorkspaceLargeIcon")->setChecked(true);
@@ -155,7 +155,7 @@ TMainForm::~TMainForm() {
 
 void TMainForm::Start(const QStringList& arguments) {
     if (m_settings.Author() == "無記名") {
-        m_ui.Ask(TMessageKind::Information, TButtons::Ok, BoxText(kWelcome),
+        m_ui.Ask(TMessageKind::Custom, TButtons::Ok, BoxText(kWelcome),
                  FromUtf8(kApplicationTitle));
         RunGuarded([this] { ToolOptionExecute(); });
     }
@@ -310,7 +310,46 @@ void TMainForm::SetWorkspaceView(std::unique_ptr<TIconViewPort> view) {
     widget->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(widget, &QWidget::customContextMenuRequested, this,
             [this, widget](const QPoint& at) { m_popupWorkSpace->popup(widget->mapToGlobal(at)); });
+    view->SetRole({true, true, false});
     view->SetSmallIcons(m_settings.WorkspaceSmallIcon());
+    view->OnSelectionChange = [this] {
+        RunGuarded([this] {
+            const std::vector<store::TConceptData> selected = m_workspace->SelectedItems();
+            if (selected.size() == 1) {
+                GoToConcept(this, selected.front(), false, false);
+            }
+            UpdateWorkspaceCommands(true);
+            UpdateEditCommands();
+        });
+    };
+    view->OnFocusChange = [this](bool focused) {
+        RunGuarded([this, focused] { UpdateWorkspaceCommands(focused); });
+    };
+    view->OnDoubleClick = [this](const store::TConceptData* item) {
+        RunGuarded([this, item] {
+            if (item == nullptr) {
+                return;
+            }
+            if (item->IsLink()) {
+                store::TConceptData shown;
+                shown.SetConceptNo(item->ConceptNo());
+                shown.SetTitle(item->Title());
+                GoToConcept(this, shown, false, false);
+                return;
+            }
+            if (item->HasChildren()) {
+                // Down one level: the workspace then shows the children.
+                m_seeker->SetSeekMode(engine::smChildren);
+                m_seeker->SetSeekNo(item->ConceptNo());
+                const store::TConceptList& children = m_seeker->GetItems();
+                if (children.Count() > 0) {
+                    store::TConceptData first;
+                    first.Assign(children[0]);
+                    GoToConcept(this, first, false, false);
+                }
+            }
+        });
+    };
     m_workspace = std::move(view);
 }
 
@@ -321,7 +360,29 @@ void TMainForm::SetParentsView(std::unique_ptr<TIconViewPort> view) {
     connect(widget, &QWidget::customContextMenuRequested, this, [this, widget](const QPoint& at) {
         m_popupParentView->popup(widget->mapToGlobal(at));
     });
+    view->SetRole({false, false, true});
     view->SetSmallIcons(m_settings.ParentViewSmallIcon());
+    view->OnSelectionChange = [this] {
+        RunGuarded([this] {
+            const std::vector<store::TConceptData> selected = m_parentsView->SelectedItems();
+            m_editor->ShowParentRelation(selected.empty() ? nullptr : &selected.front());
+            UpdateEditCommands();
+        });
+    };
+    view->OnDoubleClick = [this](const store::TConceptData*) {
+        RunGuarded([this] {
+            const std::vector<store::TConceptData> selected = m_parentsView->SelectedItems();
+            if (selected.empty()) {
+                return;
+            }
+            // A mirror image stands for the concept it lies under.
+            if (!selected.front().IsLink()) {
+                GoToConcept(this, selected.front(), false, false);
+            } else if (const auto parent = m_store->GetParentConcept(selected.front())) {
+                GoToConcept(this, *parent, false, false);
+            }
+        });
+    };
     m_parentsView = std::move(view);
 }
 
@@ -332,7 +393,23 @@ void TMainForm::SetChildrenView(std::unique_ptr<TIconViewPort> view) {
     connect(widget, &QWidget::customContextMenuRequested, this, [this, widget](const QPoint& at) {
         m_popupParentView->popup(widget->mapToGlobal(at));
     });
+    view->SetRole({false, false, true});
     view->SetSmallIcons(m_settings.ParentViewSmallIcon());
+    view->OnSelectionChange = [this] {
+        RunGuarded([this] {
+            const std::vector<store::TConceptData> selected = m_childrenView->SelectedItems();
+            m_editor->ShowChildRelation(selected.empty() ? nullptr : &selected.front());
+            UpdateEditCommands();
+        });
+    };
+    view->OnDoubleClick = [this](const store::TConceptData*) {
+        RunGuarded([this] {
+            const std::vector<store::TConceptData> selected = m_childrenView->SelectedItems();
+            if (!selected.empty()) {
+                GoToConcept(this, selected.front(), false, false);
+            }
+        });
+    };
     m_childrenView = std::move(view);
 }
 
@@ -372,11 +449,11 @@ void TMainForm::WriteGeometry() {
     if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) {
         return;
     }
-    const QRect frame = geometry();
-    m_settings.SetWindowPosX(frame.x());
-    m_settings.SetWindowPosY(frame.y());
-    m_settings.SetWindowSizeX(frame.width());
-    m_settings.SetWindowSizeY(frame.height());
+    // The position of the frame, as move() takes it back; the size of the window's inside.
+    m_settings.SetWindowPosX(x());
+    m_settings.SetWindowPosY(y());
+    m_settings.SetWindowSizeX(width());
+    m_settings.SetWindowSizeY(height());
     m_settings.SetVerticalSplitter(m_panelLeft->width());
     m_settings.SetHorizonalSplitter1(m_panelConceptEditTop->height());
     m_settings.SetHorizonalSplitter2(m_panelConceptEditBottom->height());
@@ -384,7 +461,18 @@ void TMainForm::WriteGeometry() {
 
 // ---- Commands ----------------------------------------------------------------------------
 
+void TMainForm::Enable(std::string_view command, bool enabled) {
+    // A command whose window or behaviour is not there yet stays disabled, whatever the rules.
+    Command(command)->setEnabled(enabled && m_connected.contains(std::string(command)));
+}
+
+void TMainForm::Connect(std::string_view command, const std::function<void()>& handler) {
+    m_connected.insert(std::string(command));
+    connect(Command(command), &QAction::triggered, this, [this, handler] { RunGuarded(handler); });
+}
+
 void TMainForm::Connect(std::string_view command, void (TMainForm::*handler)()) {
+    m_connected.insert(std::string(command));
     connect(Command(command), &QAction::triggered, this,
             [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
 }
@@ -395,7 +483,7 @@ void TMainForm::ConnectCommands() {
     Connect("FileSave1", &TMainForm::FileSave1Execute);
     Connect("FileSaveAs1", &TMainForm::FileSaveAs1Execute);
     Connect("FilePrintDlg1", &TMainForm::FilePrintDlg1Execute);
-    connect(Command("FileExit1"), &QAction::triggered, this, &QWidget::close);
+    Connect("FileExit1", [this] { close(); });
     Connect("EditUndo", &TMainForm::EditUndoExecute);
     Connect("EditSelectAll", &TMainForm::EditSelectAllExecute);
     Connect("TreeviewMoveHigher", &TMainForm::TreeviewMoveHigherExecute);
@@ -406,20 +494,20 @@ void TMainForm::ConnectCommands() {
     Connect("TreeviewAddChild", &TMainForm::TreeviewAddChildExecute);
     Connect("TreeviewEditLabel", &TMainForm::TreeviewEditLabelExecute);
     Connect("TreeviewSortSibling", &TMainForm::TreeviewSortSiblingExecute);
-    connect(Command("BrowseGoBack"), &QAction::triggered, this,
-            [this] { RunGuarded([this] { m_history.Back(); }); });
-    connect(Command("BrowseGoForward"), &QAction::triggered, this,
-            [this] { RunGuarded([this] { m_history.Forward(); }); });
+    Connect("BrowseGoBack", [this] { m_history.Back(); });
+    Connect("BrowseGoForward", [this] { m_history.Forward(); });
     for (const auto& [name, small] :
          {std::pair{"WorkspaceLargeIcon", false}, std::pair{"WorkspaceSmallIcon", true}}) {
         const bool choice = small;
-        connect(Command(name), &QAction::triggered, this, [this, choice] {
-            RunGuarded([this, choice] {
-                m_settings.SetWorkspaceSmallIcon(choice);
-                m_workspace->SetSmallIcons(choice);
-            });
+        Connect(name, [this, choice] {
+            m_settings.SetWorkspaceSmallIcon(choice);
+            m_workspace->SetSmallIcons(choice);
         });
     }
+    Connect("EditCut", [this] { EditTextExecute(TTextEdit::kCut); });
+    Connect("EditCopy", [this] { EditTextExecute(TTextEdit::kCopy); });
+    Connect("EditPaste", [this] { EditTextExecute(TTextEdit::kPaste); });
+    Connect("EditDelete", [this] { EditTextExecute(TTextEdit::kDelete); });
     Connect("ToolOption", &TMainForm::ToolOptionExecute);
     Connect("HelpBrowse", &TMainForm::HelpBrowseExecute);
     Connect("HelpVersion", &TMainForm::HelpVersionExecute);
@@ -542,7 +630,7 @@ void TMainForm::SetUseVariousLink(bool use) {
 }
 
 void TMainForm::OnPageChanged(int index) {
-    if (index == m_pageControl->indexOf(m_tabSheetEditConcept) && m_editor->Widget()->isVisible()) {
+    if (index == m_pageControl->indexOf(m_tabSheetEditConcept) && m_editor->IsEditorActive()) {
         if (auto* id = m_editor->Widget()->findChild<QLineEdit*>("DBEditID")) {
             id->setFocus();
             id->deselect();
@@ -573,9 +661,18 @@ void TMainForm::ResetViews() {
     if (m_ontology == nullptr) {
         return;
     }
+    // Mirror images were deleted: start again from the top, which becomes the current concept.
+    m_treeView->Clear();
+    m_workspace->Clear();
     store::TConceptData top;
     top.Assign(m_seeker->GetTopNode());
-    GoToConcept(this, top, true, false);
+    const store::TConceptData* current = m_history.Current();
+    if (current != nullptr && store::SameConceptData(*current, top)) {
+        ShowConcept(top, false, true);
+    } else {
+        GoToConcept(this, top, false, false);
+    }
+    m_treeView->ExpandFirstNode();
 }
 
 // ---- Tree operations -----------------------------------------------------------------------
@@ -771,7 +868,9 @@ void TMainForm::RefreshConceptEverywhere(const store::TConceptData& item) {
         }
         m_treeView->UpdateNode(*node);
     }
+    m_parentsView->ClearSelection();
     m_editor->ShowParentRelation(nullptr);
+    m_childrenView->ClearSelection();
     m_editor->ShowChildRelation(nullptr);
     if (const store::TConceptData* current = m_history.Current()) {
         m_editor->LoadConcept(current->ConceptNo());
@@ -800,6 +899,10 @@ void TMainForm::UndoLastStep() {
         return;
     }
     m_editor->CancelPendingEdit();
+    m_treeView->CancelLabelEdit();
+    for (TIconViewPort* view : {m_workspace.get(), m_parentsView.get(), m_childrenView.get()}) {
+        view->CancelLabelEdit();
+    }
     const std::unique_ptr<store::TSavePoint> point = m_ontology->PopSavePoint();
     if (!point) {
         return;
@@ -834,7 +937,7 @@ void TMainForm::UpdateWorkspaceCommands(bool inWorkspace) {
     const store::TConceptData* current = m_history.Current();
     if (current == nullptr || !inWorkspace || m_ontology == nullptr) {
         for (const char* name : names) {
-            Command(name)->setEnabled(false);
+            Enable(name, false);
         }
         return;
     }
@@ -843,13 +946,12 @@ void TMainForm::UpdateWorkspaceCommands(bool inWorkspace) {
     const auto n = selected.size();
     const bool plain = std::none_of(selected.begin(), selected.end(),
                                     [](const store::TConceptData& d) { return d.IsLink(); });
-    Command("WorkspaceAddNode")->setEnabled(!top);
-    Command("WorkspaceDivide")->setEnabled(!top && n >= 1 && plain);
-    Command("WorkspaceCreateMirrorImage")->setEnabled(!top && n >= 1 && plain);
-    Command("WorkSpaceMerge")->setEnabled(!top && n >= 2 && plain);
-    Command("WorkspaceEditLinkType")
-        ->setEnabled(m_useVariousLink && n == 1 && selected.front().IsLink());
-    Command("WorkspaceArrange")->setEnabled(m_workspace->ItemCount() > 0);
+    Enable("WorkspaceAddNode", !top);
+    Enable("WorkspaceDivide", !top && n >= 1 && plain);
+    Enable("WorkspaceCreateMirrorImage", !top && n >= 1 && plain);
+    Enable("WorkSpaceMerge", !top && n >= 2 && plain);
+    Enable("WorkspaceEditLinkType", m_useVariousLink && n == 1 && selected.front().IsLink());
+    Enable("WorkspaceArrange", m_workspace->ItemCount() > 0);
 }
 
 TMainForm::TFocusContext TMainForm::ClassifyFocus() const {
@@ -904,16 +1006,19 @@ TMainForm::TFocusContext TMainForm::ClassifyFocus() const {
 }
 
 void TMainForm::UpdateEditCommands() {
-    const TFocusContext c = ClassifyFocus();
+    TFocusContext c = ClassifyFocus();
+    // Cut, copy, paste and deletion of concepts come with the concept clipboard and the delete
+    // command; until then these commands work on text only.
+    c.itemCtx = c.pasteCtx = false;
     const QMimeData* clip = QApplication::clipboard()->mimeData();
     const bool clipConcept = clip != nullptr && clip->hasFormat(kConceptClipboardType);
     const bool clipText = clip != nullptr && clip->hasText();
     const bool cut = (c.itemCtx && c.hasItem && !c.isTop) || (c.textCtx && c.textSel);
-    Command("EditCut")->setEnabled(cut);
-    Command("EditDelete")->setEnabled(cut);
-    Command("EditCopy")->setEnabled((c.itemCtx && c.hasItem) || (c.textCtx && c.textSel));
-    Command("EditPaste")->setEnabled((c.pasteCtx && clipConcept) || (c.textCtx && clipText));
-    Command("EditSelectAll")->setEnabled(c.selAll || c.textCtx);
+    Enable("EditCut", cut);
+    Enable("EditDelete", cut);
+    Enable("EditCopy", (c.itemCtx && c.hasItem) || (c.textCtx && c.textSel));
+    Enable("EditPaste", (c.pasteCtx && clipConcept) || (c.textCtx && clipText));
+    Enable("EditSelectAll", c.selAll || c.textCtx);
 }
 
 void TMainForm::UpdateTreeCommands() {
@@ -921,22 +1026,21 @@ void TMainForm::UpdateTreeCommands() {
                            "TreeviewAddSibling", "TreeviewMoveHigher", "TreeviewMoveLower",
                            "TreeviewMoveUpper",  "TreeviewMoveDown"};
     for (const char* name : names) {
-        Command(name)->setEnabled(false);
+        Enable(name, false);
     }
     const std::optional<TTreeSelection> node = m_treeView->Selection();
     if (!node) {
         return;
     }
     GoToConcept(this, node->entry, false, false);
-    Command("TreeviewAddChild")->setEnabled(true);
-    Command("TreeviewEditLabel")->setEnabled(true);
-    Command("TreeviewAddSibling")->setEnabled(node->hasParent);
-    Command("TreeviewMoveHigher")->setEnabled(node->hasParent && node->hasGrandparent);
-    Command("TreeviewMoveLower")
-        ->setEnabled(node->hasPreviousSibling && !node->previousSiblingIsMirror);
-    Command("TreeviewSortSibling")->setEnabled(node->hasPreviousSibling || node->hasNextSibling);
-    Command("TreeviewMoveUpper")->setEnabled(node->hasPreviousSibling);
-    Command("TreeviewMoveDown")->setEnabled(node->hasNextSibling);
+    Enable("TreeviewAddChild", true);
+    Enable("TreeviewEditLabel", true);
+    Enable("TreeviewAddSibling", node->hasParent);
+    Enable("TreeviewMoveHigher", node->hasParent && node->hasGrandparent);
+    Enable("TreeviewMoveLower", node->hasPreviousSibling && !node->previousSiblingIsMirror);
+    Enable("TreeviewSortSibling", node->hasPreviousSibling || node->hasNextSibling);
+    Enable("TreeviewMoveUpper", node->hasPreviousSibling);
+    Enable("TreeviewMoveDown", node->hasNextSibling);
 }
 
 void TMainForm::Timer1Timer() {
@@ -968,6 +1072,55 @@ void TMainForm::Timer1Timer() {
     }
     if (m_timerEditing) {
         UpdateEditCommands();
+    }
+}
+
+void TMainForm::EditTextExecute(TTextEdit operation) {
+    QWidget* focus = QApplication::focusWidget();
+    if (auto* line = qobject_cast<QLineEdit*>(focus)) {
+        switch (operation) {
+            case TTextEdit::kCut:
+                line->cut();
+                break;
+            case TTextEdit::kCopy:
+                line->copy();
+                break;
+            case TTextEdit::kPaste:
+                line->paste();
+                break;
+            case TTextEdit::kDelete:
+                line->del();
+                break;
+        }
+        return;
+    }
+    const auto edit = [operation](auto* text) {
+        switch (operation) {
+            case TTextEdit::kCut:
+                text->cut();
+                break;
+            case TTextEdit::kCopy:
+                text->copy();
+                break;
+            case TTextEdit::kPaste:
+                text->paste();
+                break;
+            case TTextEdit::kDelete:
+                text->textCursor().removeSelectedText();
+                break;
+        }
+    };
+    if (auto* text = qobject_cast<QTextEdit*>(focus)) {
+        edit(text);
+    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(focus)) {
+        edit(plain);
+    }
+}
+
+void TMainForm::CommitInPlaceEdits() {
+    m_treeView->CommitLabelEdit();
+    for (TIconViewPort* view : {m_workspace.get(), m_parentsView.get(), m_childrenView.get()}) {
+        view->CommitLabelEdit();
     }
 }
 
@@ -1018,7 +1171,7 @@ void TMainForm::SetOntology(std::unique_ptr<store::TOntology> ontology) {
     const bool loaded = m_ontology != nullptr;
     for (const char* name : {"FileSaveAs1", "FileOntologyConfig", "ExportExcel", "ImportCSV",
                              "ImportText", "ExportWord", "EditFind"}) {
-        Command(name)->setEnabled(loaded);
+        Enable(name, loaded);
     }
     if (loaded) {
         m_ontology->OnStateChange = [this](bool canUndo, bool modified) {
@@ -1033,8 +1186,8 @@ void TMainForm::SetOntology(std::unique_ptr<store::TOntology> ontology) {
 }
 
 void TMainForm::OnOntologyState(bool canUndo, bool modified) {
-    Command("FileSave1")->setEnabled(canUndo || modified);
-    Command("EditUndo")->setEnabled(canUndo);
+    Enable("FileSave1", canUndo || modified);
+    Enable("EditUndo", canUndo);
 }
 
 void TMainForm::RefreshCaption() {
@@ -1055,6 +1208,8 @@ bool TMainForm::CloseOntology(QObject* sender) {
     if (m_ontology == nullptr) {
         return true;
     }
+    // A title still in its editor is a change like any other.
+    CommitInPlaceEdits();
     if (HasUnsavedChanges()) {
         switch (m_ui.Ask(TMessageKind::Warning, TButtons::YesNoCancel, BoxText(kUnsavedQuestion))) {
             case TAnswer::Yes:
@@ -1093,7 +1248,16 @@ void TMainForm::FileCreate1Execute() {
     }
     TPagesDlgCreateOntology wizard(m_ui, this);
     if (m_ui.RunModal(wizard) == QDialog::Accepted) {
-        BuildOntologyFromWizard(wizard);
+        try {
+            BuildOntologyFromWizard(wizard);
+        } catch (...) {
+            // Half-built tables are no ontology: back to idle, and the error is shown.
+            m_history.Clear();
+            m_editor->SetEditorActive(false);
+            SetOntology(nullptr);
+            m_store->CloseTables();
+            throw;
+        }
     }
     if (m_ontology != nullptr) {
         ShowTopConcept();
@@ -1160,7 +1324,8 @@ void TMainForm::OpenOntologyFile(const QString& path) {
 }
 
 bool TMainForm::SaveWithChecks(bool overwrite) {
-    // A change still in a field is part of what the user saves.
+    // A change still in a field or a label editor is part of what the user saves.
+    CommitInPlaceEdits();
     m_editor->PostPendingEdit();
     m_seeker->RunSupportChecks();
     return m_store->SaveOntologyFile(*m_ontology, overwrite);

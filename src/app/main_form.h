@@ -12,6 +12,8 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <set>
+#include <string>
 #include <string_view>
 
 #include "browse_log.h"
@@ -151,6 +153,11 @@ private:
     void ApplySettings();
     void WriteGeometry();
     void Connect(std::string_view command, void (TMainForm::*handler)());
+    void Connect(std::string_view command, const std::function<void()>& handler);
+    void Enable(std::string_view command, bool enabled);
+    enum class TTextEdit { kCut, kCopy, kPaste, kDelete };
+    void EditTextExecute(TTextEdit operation);
+    void CommitInPlaceEdits();
     void BuildOntologyFromWizard(class TPagesDlgCreateOntology& wizard);
     void RefreshCaption();
     void OnOntologyState(bool canUndo, bool modified);
@@ -203,6 +210,7 @@ private:
     std::unique_ptr<TIconViewPort> m_childrenView;
     std::unique_ptr<TConceptEditorPort> m_editor;
 
+    std::set<std::string> m_connected;  // the commands that have their behaviour
     int m_fontSizeCode = 0;
     bool m_useVariousLink = false;
     // What Timer1 saw last.

@@ -45,6 +45,8 @@ QString KindCaption(TMessageKind kind) {
             return "エラー";
         case TMessageKind::Information:
             return "情報";
+        case TMessageKind::Custom:
+            return "Velmora";
     }
     return {};
 }
@@ -91,6 +93,8 @@ QMessageBox::Icon IconOf(TMessageKind kind) {
             return QMessageBox::Critical;
         case TMessageKind::Information:
             return QMessageBox::Information;
+        case TMessageKind::Custom:
+            return QMessageBox::NoIcon;
     }
     return QMessageBox::NoIcon;
 }

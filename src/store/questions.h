@@ -7,7 +7,8 @@
 
 namespace velmora::store {
 
-enum class TMessageKind { Confirmation, Warning, Error, Information };
+// Custom: a plain box without a symbol, captioned by the caller.
+enum class TMessageKind { Confirmation, Warning, Error, Information, Custom };
 enum class TButtons { Ok, OkCancel, YesNo, YesNoCancel, YesNoCancelYesToAll };
 enum class TAnswer { Ok, Cancel, Yes, No, YesToAll };
 

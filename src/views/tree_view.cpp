@@ -71,6 +71,13 @@ public:
     using QTreeWidget::indexFromItem;
     using QTreeWidget::itemFromIndex;
     bool Editing() const { return state() == EditingState; }
+    // Closes the open label editor, first handing its text over when commit is set.
+    void CloseLabelEditor(QLineEdit* editor, bool commit) {
+        if (commit) {
+            commitData(editor);
+        }
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
 
 protected:
     void startDrag(Qt::DropActions) override {
@@ -585,6 +592,10 @@ void TFrameTreeView::EditSelectedLabel() {
 }
 
 void TFrameTreeView::FinishLabelEdit(TConceptNode& node, const QString& text) {
+    // An editor closed by clearing the tree or by a cancel must not store what it held.
+    if (m_clearing || m_cancellingEdit) {
+        return;
+    }
     if (OnTitleEdited) {
         OnTitleEdited(node, text);
     }
@@ -614,6 +625,20 @@ bool TFrameTreeView::EditorHasSelection() const {
 void TFrameTreeView::SelectAllInEditor() {
     if (QLineEdit* line = LabelEditor()) {
         line->selectAll();
+    }
+}
+
+void TFrameTreeView::CommitLabelEdit() {
+    if (QLineEdit* line = LabelEditor()) {
+        m_tree->CloseLabelEditor(line, true);
+    }
+}
+
+void TFrameTreeView::CancelLabelEdit() {
+    if (QLineEdit* line = LabelEditor()) {
+        m_cancellingEdit = true;
+        m_tree->CloseLabelEditor(line, false);
+        m_cancellingEdit = false;
     }
 }
 

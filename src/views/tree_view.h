@@ -130,6 +130,8 @@ public:
     bool IsEditing() const override;
     bool EditorHasSelection() const override;
     void SelectAllInEditor() override;
+    void CommitLabelEdit() override;
+    void CancelLabelEdit() override;
 
     // The drop's feedback, for tests and painting: the target and half last seen.
     QTreeWidgetItem* DropTarget() const { return m_dropTarget; }
@@ -162,6 +164,7 @@ private:
     std::unordered_map<std::int32_t, TConceptNode*> m_mirrorNodes;
     std::unordered_multimap<std::int32_t, TConceptNode*> m_nodesByConcept;
     bool m_clearing = false;
+    bool m_cancellingEdit = false;
     QTreeWidgetItem* m_dropTarget = nullptr;
     bool m_dropLowerHalf = false;
     bool m_dragging = false;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -40,11 +41,30 @@ public:
     virtual bool IsEditing() const = 0;
     virtual bool EditorHasSelection() const = 0;
     virtual void SelectAllInEditor() = 0;
+    // Ends an open label edit, storing what was typed, or dropping it.
+    virtual void CommitLabelEdit() = 0;
+    virtual void CancelLabelEdit() = 0;
+};
+
+// How an icon view is used: the workspace selects several items and keeps free positions; the
+// parents and children panes select one, arrange themselves and hide the selection unfocused.
+struct TIconViewRole {
+    bool multiSelect = false;
+    bool freePositions = false;
+    bool hideSelectionUnfocused = false;
 };
 
 class TIconViewPort {
 public:
     virtual ~TIconViewPort() = default;
+    // Told by the view: its selection changed; a double-click (the item under the pointer, or
+    // null on an empty spot); the focus came or went.
+    std::function<void()> OnSelectionChange;
+    std::function<void(const store::TConceptData* item)> OnDoubleClick;
+    std::function<void(bool focused)> OnFocusChange;
+
+    virtual void SetRole(const TIconViewRole& role) = 0;
+    virtual void ClearSelection() = 0;
     virtual QWidget* Widget() = 0;
     virtual void Clear() = 0;
     // Replaces all items by copies of items.
@@ -59,6 +79,8 @@ public:
     virtual bool IsEditing() const = 0;
     virtual bool EditorHasSelection() const = 0;
     virtual void SelectAllInEditor() = 0;
+    virtual void CommitLabelEdit() = 0;
+    virtual void CancelLabelEdit() = 0;
 };
 
 class TConceptEditorPort {
@@ -67,6 +89,7 @@ public:
     virtual QWidget* Widget() = 0;
     // Shows or hides the concept panel (hidden while no ontology is loaded).
     virtual void SetEditorActive(bool active) = 0;
+    virtual bool IsEditorActive() const = 0;
     virtual void LoadConcept(std::int32_t conceptNo) = 0;
     // A typed change not yet written to the concept table.
     virtual bool HasPendingEdit() const = 0;
@@ -95,6 +118,10 @@ public:
     bool IsEditing() const override { return false; }
     bool EditorHasSelection() const override { return false; }
     void SelectAllInEditor() override {}
+    void CommitLabelEdit() override {}
+    void CancelLabelEdit() override {}
+    void SetRole(const TIconViewRole&) override {}
+    void ClearSelection() override {}
     void Fill(const store::TConceptList&) override {}
     bool SelectOnly(const store::TConceptData&) override { return false; }
     int ItemCount() const override { return 0; }
@@ -102,6 +129,7 @@ public:
     void SelectAll() override {}
     void SetSmallIcons(bool) override {}
     void SetEditorActive(bool active) override { setVisible(active); }
+    bool IsEditorActive() const override { return !isHidden(); }
     void LoadConcept(std::int32_t) override {}
     bool HasPendingEdit() const override { return false; }
     void PostPendingEdit() override {}

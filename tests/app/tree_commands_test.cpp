@@ -140,6 +140,16 @@ protected:
         return concepts.FieldByName(field).AsInteger();
     }
 
+    // The open label editor (closed ones linger until deleted).
+    QLineEdit* Editor() {
+        for (QLineEdit* line : tree->ConceptTreeView()->viewport()->findChildren<QLineEdit*>()) {
+            if (line->isVisible()) {
+                return line;
+            }
+        }
+        return nullptr;
+    }
+
     // Return in the label editor; the editor commits once events are processed.
     static void Commit(QLineEdit* editor) {
         QTest::keyClick(editor, Qt::Key_Return);
@@ -206,7 +216,7 @@ TEST_F(TreeCommands, RetitlingStoresTheTitleAndRefusesMirrorImages) {
     Open(grain);
     Select(rice);
     Trigger("TreeviewEditLabel");
-    QLineEdit* editor = tree->ConceptTreeView()->viewport()->findChild<QLineEdit*>();
+    QLineEdit* editor = Editor();
     ASSERT_NE(editor, nullptr);
     EXPECT_TRUE(tree->IsEditing());
     editor->setText("玄米");
@@ -219,7 +229,7 @@ TEST_F(TreeCommands, RetitlingStoresTheTitleAndRefusesMirrorImages) {
     Open(fruit);
     Select(rice);
     Trigger("TreeviewEditLabel");
-    editor = tree->ConceptTreeView()->viewport()->findChild<QLineEdit*>();
+    editor = Editor();
     ASSERT_NE(editor, nullptr);
     editor->clear();
     Commit(editor);
@@ -239,11 +249,34 @@ TEST_F(TreeCommands, ALabelEditEndsAcceptedWhenTheFocusLeaves) {
     Open(grain);
     Select(wheat);
     Trigger("TreeviewEditLabel");
-    QLineEdit* editor = tree->ConceptTreeView()->viewport()->findChild<QLineEdit*>();
+    QLineEdit* editor = Editor();
     ASSERT_NE(editor, nullptr);
     editor->setText("大麦");
     form->menuBar()->setFocus();
     QTest::qWait(10);
+    EXPECT_EQ(StoredLevel(grain), (QStringList{"米", "大麦"}));
+}
+
+TEST_F(TreeCommands, UndoDropsAnOpenLabelEditAndClosingAsksAboutIt) {
+    Select(fruit);
+    Trigger("TreeviewAddChild");  // a save point, the new concept, its label editor
+    ASSERT_TRUE(tree->IsEditing());
+    form->Command("EditUndo")->trigger();
+    EXPECT_FALSE(tree->IsEditing());
+    EXPECT_TRUE(ui.questions.empty());  // nothing stored on the vanished concept
+    EXPECT_FALSE(form->Command("EditUndo")->isEnabled());
+    EXPECT_EQ(StoredLevel(fruit), (QStringList{"米"}));
+
+    // A title still in its editor counts as a change when the ontology is closed.
+    form->Ontology()->SetModified(false);
+    Select(wheat);
+    Open(grain);
+    Select(wheat);
+    Trigger("TreeviewEditLabel");
+    Editor()->setText("大麦");
+    ui.answers = {TAnswer::Cancel};
+    EXPECT_FALSE(form->CloseOntology(nullptr));
+    EXPECT_EQ(ui.questions.size(), 1u);
     EXPECT_EQ(StoredLevel(grain), (QStringList{"米", "大麦"}));
 }
 
@@ -370,11 +403,11 @@ TEST_F(TreeCommands, AddedConceptsGetFreeNamesAndStartTheirLabelEdit) {
     Select(fruit);
     Trigger("TreeviewAddChild");
     EXPECT_TRUE(tree->IsEditing());
-    QTest::keyClick(tree->ConceptTreeView()->viewport()->findChild<QLineEdit*>(), Qt::Key_Escape);
+    QTest::keyClick(Editor(), Qt::Key_Escape);
     QTest::qWait(10);
     Select(fruit);
     Trigger("TreeviewAddChild");
-    QTest::keyClick(tree->ConceptTreeView()->viewport()->findChild<QLineEdit*>(), Qt::Key_Escape);
+    QTest::keyClick(Editor(), Qt::Key_Escape);
     EXPECT_EQ(StoredLevel(fruit), (QStringList{"米", "新規の概念", "新規の概念(2)"}));
     EXPECT_EQ(Titles(*Node(fruit)), StoredLevel(fruit));
 
