@@ -291,6 +291,9 @@ void TMainForm::WireTreeView() {
     };
     tree.OnSelectionChange = [this] { RunGuarded([this] { UpdateTreeCommands(); }); };
     tree.OnStatusText = [this](const QString& text) { SetStatusText(text); };
+    tree.OnError = [this](const std::exception& error) {
+        m_ui.Ask(TMessageKind::Error, TButtons::Ok, FromUtf8(error.what()));
+    };
     tree.OnTitleEdited = [this](views::TConceptNode& node, const QString& text) {
         RunGuarded([this, &node, &text] {
             TakeSavePoint();
@@ -725,7 +728,7 @@ void TMainForm::RenumberChildren(views::TConceptNode& node) {
 views::TConceptNode& TMainForm::AddChildConceptUnderNode(views::TConceptNode& node) {
     const std::unique_ptr<store::TConceptData> added = m_seeker->AddChildConcept(node.Data());
     views::TConceptNode* created = nullptr;
-    if (node.childCount() == 0) {
+    if (node.childCount() == 0 && !node.Data().IsLink()) {
         // A level not loaded yet is loaded whole (the new concept comes last in it), so that
         // the one new node does not stand in for the whole level.
         m_treeView->TreeViewExpandTreeNode(node);
@@ -852,6 +855,7 @@ void TMainForm::OnTreeDrop(views::TConceptNode& source, views::TConceptNode& tar
         if (!lowerHalf) {
             TreeViewMoveNode(&source, &target, views::amInsert);
         } else if (views::TConceptNode* next = target.NextSibling()) {
+            // next may be the dragged node itself: it is just after the target already.
             TreeViewMoveNode(&source, next, views::amInsert);
         } else {
             TreeViewMoveNode(&source, target.ParentNode(), views::amAddChild);

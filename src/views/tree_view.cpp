@@ -1,6 +1,7 @@
 #include "tree_view.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDrag>
 #include <QDragMoveEvent>
 #include <QHeaderView>
@@ -86,6 +87,11 @@ protected:
         }
         auto* drag = new QDrag(this);
         drag->setMimeData(new TDragConceptTreeObject(&m_frame));
+        // The pointer keeps its normal shape; the bar shows where the node would go.
+        const QPixmap arrow = QCursor(Qt::ArrowCursor).pixmap();
+        if (!arrow.isNull()) {
+            drag->setDragCursor(arrow, Qt::MoveAction);
+        }
         m_frame.m_dragging = true;
         drag->exec(Qt::MoveAction);
         m_frame.m_dragging = false;
@@ -135,6 +141,21 @@ protected:
         }
     }
 
+    // Every way into label editing (F2 through the command, a click on the selected node)
+    // passes here; mirror images keep the title of the concept they show.
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override {
+        if (trigger != NoEditTriggers && trigger != CurrentChanged) {
+            auto* node = static_cast<TConceptNode*>(itemFromIndex(index));
+            if (node != nullptr && node->Data().IsLink()) {
+                if (trigger == SelectedClicked || trigger == AllEditTriggers) {
+                    m_frame.RefuseMirrorEdit();
+                }
+                return false;
+            }
+        }
+        return QTreeWidget::edit(index, trigger, event);
+    }
+
     void mousePressEvent(QMouseEvent* event) override {
         // A right click selects the node under the pointer before the menu opens.
         if (event->button() == Qt::RightButton) {
@@ -146,12 +167,12 @@ protected:
     }
 
     void keyPressEvent(QKeyEvent* event) override {
-        if (state() != EditingState) {
-            if (event->matches(QKeySequence::Cut)) {
+        if (state() != EditingState && event->modifiers() == Qt::ControlModifier) {
+            if (event->key() == Qt::Key_X) {
                 m_frame.CutToClipboard();
                 return;
             }
-            if (event->matches(QKeySequence::Copy)) {
+            if (event->key() == Qt::Key_C) {
                 m_frame.CopyToClipboard();
                 return;
             }
@@ -192,6 +213,15 @@ QColor Dimmed(QColor colour) {
                   (colour.blue() + 2 * 200) / 3);
 }
 
+// A picture that looks the same selected as unselected (the style would tint it).
+QIcon Unchanging(const QPixmap& pixmap) {
+    QIcon icon;
+    for (const QIcon::Mode mode : {QIcon::Normal, QIcon::Selected, QIcon::Active}) {
+        icon.addPixmap(pixmap, mode);
+    }
+    return icon;
+}
+
 QIcon ConceptPicture(bool bright) {
     QPixmap pixmap(16, 16);
     pixmap.fill(Qt::transparent);
@@ -205,7 +235,8 @@ QIcon ConceptPicture(bool bright) {
     p.setBrush(bright ? QColor(0xff, 0xd5, 0x4f) : Dimmed(QColor(0xff, 0xd5, 0x4f)));
     p.drawRect(5, 11, 5, 3);
     p.drawLine(7, 10, 7, 11);
-    return QIcon(pixmap);
+    p.end();
+    return Unchanging(pixmap);
 }
 
 QIcon ArrowPicture(QColor colour, bool bright) {
@@ -226,7 +257,8 @@ QIcon ArrowPicture(QColor colour, bool bright) {
     p.setPen(QPen(bright ? QColor(0x40, 0x40, 0x40) : QColor(0x9a, 0x9a, 0x9a), 1));
     p.setBrush(fill);
     p.drawPath(arrow);
-    return QIcon(pixmap);
+    p.end();
+    return Unchanging(pixmap);
 }
 
 }  // namespace
@@ -276,7 +308,7 @@ TFrameTreeView::TFrameTreeView(QWidget* parent)
     m_tree->setIndentation(kIndent);
     m_tree->setIconSize(QSize(16, 16));
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tree->setEditTriggers(QAbstractItemView::SelectedClicked);
     m_tree->setItemDelegate(new TLabelDelegate(*this));
     m_tree->setDragEnabled(true);
     m_tree->setAcceptDrops(true);
@@ -354,17 +386,23 @@ TConceptNode* TFrameTreeView::AddNode(TConceptNode* parent,
 }
 
 void TFrameTreeView::ClearTree() {
+    const bool hadSelection = SelectedNode() != nullptr;
     m_clearing = true;
+    m_dropTarget = nullptr;
     m_tree->clearSelection();
     m_tree->clear();
     m_clearing = false;
+    if (hadSelection) {
+        m_selectionTimer->start();  // the commands follow the cleared selection
+    }
 }
 
 void TFrameTreeView::UpdateNode(TConceptNode& node) {
     const store::TConceptData& d = node.Data();
     node.setText(0, FromCp932(d.Title()));
     node.setIcon(0, TreeImageList()[static_cast<std::size_t>(ImageIndex(d))]);
-    node.setChildIndicatorPolicy(!d.IsLink() && d.HasChildren()
+    node.setChildIndicatorPolicy(d.IsLink() ? QTreeWidgetItem::DontShowIndicator
+                                 : d.HasChildren()
                                      ? QTreeWidgetItem::ShowIndicator
                                      : QTreeWidgetItem::DontShowIndicatorWhenChildless);
     Qt::ItemFlags flags =
@@ -500,8 +538,17 @@ TConceptNode& TFrameTreeView::BuildPathTo(const store::TConceptData& item) {
 
 void TFrameTreeView::OnItemExpanded(QTreeWidgetItem* item) {
     auto* node = static_cast<TConceptNode*>(item);
-    if (node->childCount() == 0 && !node->Data().IsLink()) {
+    if (m_loading || node->childCount() > 0 || node->Data().IsLink()) {
+        return;
+    }
+    // Called from inside Qt's own handling of the click or key: nothing may escape from here.
+    try {
         TreeViewExpandTreeNode(*node);
+    } catch (const std::exception& error) {
+        node->setExpanded(false);
+        if (OnError) {
+            OnError(error);
+        }
     }
 }
 
@@ -519,11 +566,16 @@ void TFrameTreeView::ExpandNode(TConceptNode& node) {
     if (node.childCount() == 0 && !node.Data().IsLink()) {
         TreeViewExpandTreeNode(node);
     }
+    m_loading = true;  // loaded above, even when the level is empty
     node.setExpanded(true);
+    m_loading = false;
 }
 
 void TFrameTreeView::MoveNodeInView(TConceptNode& node, TConceptNode& destination,
                                     TNodeAttachMode mode) {
+    if (&node == &destination && mode != amAddChild) {
+        return;  // before or beside itself: it is there already
+    }
     const bool wasSelected = node.isSelected();
     if (QTreeWidgetItem* parent = node.parent()) {
         parent->takeChild(parent->indexOfChild(&node));
@@ -582,13 +634,17 @@ void TFrameTreeView::EditSelectedLabel() {
         return;
     }
     if (node->Data().IsLink()) {
-        if (OnStatusText) {
-            OnStatusText("鏡像から概念のタイトルを変更することは出来ません.");
-        }
+        RefuseMirrorEdit();
         return;
     }
     m_tree->scrollToItem(node);
     m_tree->editItem(node, 0);
+}
+
+void TFrameTreeView::RefuseMirrorEdit() {
+    if (OnStatusText) {
+        OnStatusText("鏡像から概念のタイトルを変更することは出来ません.");
+    }
 }
 
 void TFrameTreeView::FinishLabelEdit(TConceptNode& node, const QString& text) {
@@ -727,9 +783,14 @@ void TFrameTreeView::DropAt(const QPoint& pos) {
 
 void TFrameTreeView::PaintDropBar(QPainter& painter) const {
     const QRect row = m_tree->visualItemRect(m_dropTarget);
-    const int x = static_cast<TConceptNode*>(m_dropTarget)->Level() * kIndent;
+    // The target row is marked, and the bar runs from the target's indent to the row's end.
+    QColor mark = m_tree->palette().color(QPalette::Highlight);
+    mark.setAlpha(60);
+    painter.fillRect(QRect(0, row.top(), m_tree->viewport()->width(), row.height()), mark);
+    const int x =
+        static_cast<TConceptNode*>(m_dropTarget)->Level() * kIndent - m_tree->header()->offset();
     const int y = m_dropLowerHalf ? row.bottom() - 1 : row.top();
-    painter.fillRect(QRect(x, y, std::max(0, row.right() - x + 1), 2),
+    painter.fillRect(QRect(x, y, std::max(0, m_tree->viewport()->width() - x), 2),
                      m_tree->palette().color(QPalette::WindowText));
 }
 

@@ -10,6 +10,7 @@
 
 #include <QMimeData>
 #include <QTreeWidget>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -47,8 +48,8 @@ private:
     std::unique_ptr<store::TConceptData> m_data;
 };
 
-// What a drag inside the tree carries: the frame it started in; the target and half seen last,
-// so feedback is drawn only when they change.
+// What a drag inside the tree carries: the frame it started in. (The target and half seen last
+// are kept by the frame, which draws the feedback.)
 class TDragBaseConceptObject : public QMimeData {
     Q_OBJECT
 };
@@ -60,8 +61,6 @@ public:
     static constexpr const char* kMimeType = "application/x-velmora-tree-node";
     explicit TDragConceptTreeObject(TFrameTreeView* frame);
     TFrameTreeView* Frame;
-    QTreeWidgetItem* LastDropTarget = nullptr;
-    bool LastLowerHalf = false;
 };
 
 class TFrameTreeView : public QWidget, public TTreeViewPort {
@@ -87,6 +86,8 @@ public:
     std::function<void(TConceptNode& node, const QString& text)> OnTitleEdited;
     // A node was dropped on another: beside it, before it or (lowerHalf) after it.
     std::function<void(TConceptNode& source, TConceptNode& target, bool lowerHalf)> OnNodeDropped;
+    // An error while loading a level the user opened (raised inside Qt's event handling).
+    std::function<void(const std::exception& error)> OnError;
     // Ctrl+X / Ctrl+C while no label is edited: the selected items for the concept clipboard.
     std::function<void(const store::TConceptList& items, bool cut)> OnClipboard;
 
@@ -156,6 +157,7 @@ private:
     void PaintDropBar(QPainter& painter) const;
     QLineEdit* LabelEditor() const;
     void FinishLabelEdit(TConceptNode& node, const QString& text);
+    void RefuseMirrorEdit();
 
     TTree* m_tree;
     QTimer* m_selectionTimer;
@@ -165,6 +167,7 @@ private:
     std::unordered_multimap<std::int32_t, TConceptNode*> m_nodesByConcept;
     bool m_clearing = false;
     bool m_cancellingEdit = false;
+    bool m_loading = false;
     QTreeWidgetItem* m_dropTarget = nullptr;
     bool m_dropLowerHalf = false;
     bool m_dragging = false;

@@ -199,7 +199,7 @@ TEST_F(TreeCommands, MirrorImagesShowTheirRelationAndNeverExpand) {
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->text(0), "米");
     EXPECT_EQ(views::TFrameTreeView::ImageIndex(image->Data()), 2 * 2 + 1);  // 米 has no children
-    EXPECT_EQ(image->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    EXPECT_EQ(image->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
     EXPECT_EQ(views::TFrameTreeView::ImageIndex(Node(grain)->Data()), 0);
     EXPECT_EQ(views::TFrameTreeView::ImageIndex(Node(fruit)->Data()), 0);  // holds an image
     EXPECT_EQ(views::TFrameTreeView::ImageIndex(Node(carrot)->Data()), 1);
@@ -397,6 +397,35 @@ TEST_F(TreeCommands, DropsPutTheNodeBesideTheTarget) {
     EXPECT_EQ(StoredInt(rice, store::kFieldParentNo), grain);
     Select(top);
     EXPECT_FALSE(tree->CanStartDrag());
+}
+
+TEST_F(TreeCommands, ADropJustAfterItselfLeavesTheNodeInPlace) {
+    Select(vegetable);  // dropped on the lower half of the node above it
+    const QRect row = tree->ConceptTreeView()->visualItemRect(Node(grain));
+    tree->DropAt(QPoint(row.center().x(), row.bottom() - 1));
+    EXPECT_EQ(Titles(*tree->RootNode()), (QStringList{"穀物", "野菜", "果物", "肉類"}));
+    EXPECT_EQ(StoredLevel(top), Titles(*tree->RootNode()));
+    EXPECT_EQ(tree->SelectedNode(), Node(vegetable));
+}
+
+TEST_F(TreeCommands, AChildAddedAtAMirrorImageGoesUnderTheConceptItShows) {
+    Open(fruit);
+    tree->ConceptTreeView()->setCurrentItem(MirrorNode(riceImage));
+    form->UpdateTreeCommands();
+    Trigger("TreeviewAddChild");
+    EXPECT_TRUE(ui.questions.empty());
+    EXPECT_EQ(StoredLevel(rice), (QStringList{"新規の概念"}));
+    EXPECT_EQ(MirrorNode(riceImage)->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
+}
+
+TEST_F(TreeCommands, AFailingLoadIsReportedAndTheNodeStaysClosed) {
+    tree->OnSeekChildren = [](const store::TConceptData&) -> std::unique_ptr<store::TConceptList> {
+        throw store::EVelmoraError("読めません");
+    };
+    ui.answers = {TAnswer::Ok};
+    Node(grain)->setExpanded(true);  // as a click on the expand button does
+    EXPECT_FALSE(Node(grain)->isExpanded());
+    EXPECT_EQ(ui.Texts(), (std::vector<QString>{"読めません"}));
 }
 
 TEST_F(TreeCommands, AddedConceptsGetFreeNamesAndStartTheirLabelEdit) {
