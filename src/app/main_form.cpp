@@ -63,6 +63,11 @@ QString BoxText(const char* text) {
     return QString::fromUtf8(text).replace("\r\n", "\n");
 }
 
+// The user is told when typed text had characters the files cannot hold.
+QString UnconvertibleText(int count) {
+    return QString("Shift-JIS で表せない文字 %1 個を \"?\" に置き換えました.").arg(count);
+}
+
 std::string PathBytes(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
@@ -297,8 +302,12 @@ void TMainForm::WireTreeView() {
     tree.OnTitleEdited = [this](views::TConceptNode& node, const QString& text) {
         RunGuarded([this, &node, &text] {
             TakeSavePoint();
-            node.Data().SetTitle(ToCp932(text.isEmpty() ? QString("タイトル未設定") : text));
+            int lost = 0;
+            node.Data().SetTitle(ToCp932(text.isEmpty() ? QString("タイトル未設定") : text, &lost));
             m_seeker->StoreTitle(node.Data());
+            if (lost > 0) {
+                SetStatusText(UnconvertibleText(lost));
+            }
         });
     };
     tree.OnNodeDropped = [this](views::TConceptNode& source, views::TConceptNode& target,
@@ -1294,8 +1303,7 @@ void TMainForm::BuildOntologyFromWizard(TPagesDlgCreateOntology& wizard) {
     m_store->BuildNewOntology(target, subCategories);
     m_editor->SetEditorActive(true);
     if (lost > 0) {
-        m_ui.Ask(TMessageKind::Warning, TButtons::Ok,
-                 QString("Shift-JIS で表せない文字 %1 個を \"?\" に置き換えました.").arg(lost));
+        m_ui.Ask(TMessageKind::Warning, TButtons::Ok, UnconvertibleText(lost));
     }
 }
 

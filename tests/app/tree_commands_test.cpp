@@ -238,6 +238,14 @@ TEST_F(TreeCommands, RetitlingStoresTheTitleAndRefusesMirrorImages) {
     EXPECT_EQ(MirrorNode(riceImage)->Data().ConceptNo(), rice);
     EXPECT_EQ(MirrorNode(riceImage)->text(0), "タイトル未設定");
 
+    // A character the files cannot hold is stored as "?", and the user is told.
+    Select(wheat);
+    Trigger("TreeviewEditLabel");
+    Editor()->setText(QString::fromUtf8("麦\xF0\x9F\x8C\xBE"));
+    Commit(Editor());
+    EXPECT_EQ(Node(wheat)->text(0), "麦?");
+    EXPECT_EQ(form->StatusText(), "Shift-JIS で表せない文字 1 個を \"?\" に置き換えました.");
+
     tree->ConceptTreeView()->setCurrentItem(MirrorNode(riceImage));
     form->UpdateTreeCommands();
     Trigger("TreeviewEditLabel");
