@@ -36,8 +36,8 @@ QString Q(std::string_view text) {
 
 }  // namespace
 
-const std::vector<TCommandSpec>& CommandSpecs() {
-    static const std::vector<TCommandSpec> specs = {
+const std::vector<TCommandDef>& CommandDefs() {
+    static const std::vector<TCommandDef> defs = {
         {"FileCreate1", kFile, "オントロジーの新規作成(&N)...", "", ""},
         {"FileOpen1", kFile, "ファイルを開く(&O)...", "", ""},
         {"FileSave1", kFile, "保存(&S)...", "", "上書き保存"},
@@ -87,7 +87,7 @@ const std::vector<TCommandSpec>& CommandSpecs() {
         {"HelpBrowse", kHelp, "ヘルプ(&H)...", "", kNone},
         {"HelpVersion", kHelp, "バージョン情報(&V)...", "", ""},
     };
-    return specs;
+    return defs;
 }
 
 QString PlainCaption(const QString& caption) {
@@ -99,26 +99,26 @@ QString PlainCaption(const QString& caption) {
 
 TCommandSet::TCommandSet(QWidget* owner) {
     InitIconResources();
-    for (const TCommandSpec& spec : CommandSpecs()) {
-        auto* action = new QAction(Q(spec.caption), owner);
-        action->setObjectName(Q(spec.name));
-        if (!spec.shortcut.empty()) {
-            action->setShortcut(QKeySequence(Q(spec.shortcut)));
+    for (const TCommandDef& def : CommandDefs()) {
+        auto* action = new QAction(Q(def.caption), owner);
+        action->setObjectName(Q(def.name));
+        if (!def.shortcut.empty()) {
+            action->setShortcut(QKeySequence(Q(def.shortcut)));
             // The shortcuts work wherever the focus is in the window, not only in one view.
             action->setShortcutContext(Qt::WindowShortcut);
         }
-        const QString hint = spec.hint == kNone  ? QString()
-                             : spec.hint.empty() ? PlainCaption(Q(spec.caption))
-                                                 : Q(spec.hint);
+        const QString hint = def.hint == kNone  ? QString()
+                             : def.hint.empty() ? PlainCaption(Q(def.caption))
+                                                : Q(def.hint);
         action->setToolTip(hint);
         action->setStatusTip(hint);
-        const QString iconPath = ":/icons/" + Q(spec.name) + ".svg";
+        const QString iconPath = ":/icons/" + Q(def.name) + ".svg";
         if (QFile::exists(iconPath)) {
             action->setIcon(QIcon(iconPath));
         }
         action->setEnabled(false);
         owner->addAction(action);
-        m_byName.insert(Q(spec.name), action);
+        m_byName.insert(Q(def.name), action);
         m_actions.push_back(action);
     }
     // The two workspace sizes are a radio group.

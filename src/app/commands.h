@@ -19,7 +19,7 @@ class QWidget;
 
 namespace velmora::app {
 
-struct TCommandSpec {
+struct TCommandDef {
     std::string_view name;
     std::string_view menu;  // the menu bar's menu it belongs to
     std::string_view caption;
@@ -29,7 +29,7 @@ struct TCommandSpec {
 };
 
 // Every command, in the order of the menus.
-const std::vector<TCommandSpec>& CommandSpecs();
+const std::vector<TCommandDef>& CommandDefs();
 // The caption without its accelerator "(&X)" and without "...".
 QString PlainCaption(const QString& caption);
 
@@ -37,7 +37,7 @@ class TCommandSet {
 public:
     explicit TCommandSet(QWidget* owner);
 
-    // REQUIRES: name is one of CommandSpecs().
+    // REQUIRES: name is one of CommandDefs().
     QAction* Action(std::string_view name) const;
     QAction* operator[](std::string_view name) const { return Action(name); }
     const std::vector<QAction*>& All() const { return m_actions; }

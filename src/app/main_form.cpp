@@ -280,10 +280,7 @@ void TMainForm::ReplacePane(QWidget* panel, QWidget* view) {
 
 void TMainForm::WireTreeView() {
     views::TFrameTreeView& tree = *m_treeView;
-    ReplacePane(m_panelLeft, &tree);
-    tree.setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(&tree, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { m_popupTreeView->popup(m_treeView->mapToGlobal(at)); });
+    PlaceView(m_panelLeft, &tree, m_popupTreeView);
     tree.OnSeekParent = [this](const store::TConceptData& item) {
         return m_store->GetParentConcept(item);
     };
@@ -317,11 +314,7 @@ void TMainForm::WireTreeView() {
 }
 
 void TMainForm::SetWorkspaceView(std::unique_ptr<TIconViewPort> view) {
-    ReplacePane(m_tabSheetWorkSpace, view->Widget());
-    QWidget* widget = view->Widget();
-    widget->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(widget, &QWidget::customContextMenuRequested, this,
-            [this, widget](const QPoint& at) { m_popupWorkSpace->popup(widget->mapToGlobal(at)); });
+    PlaceView(m_tabSheetWorkSpace, view->Widget(), m_popupWorkSpace);
     view->SetRole({true, true, false});
     view->SetSmallIcons(m_settings.WorkspaceSmallIcon());
     view->OnSelectionChange = [this] {
@@ -366,63 +359,57 @@ void TMainForm::SetWorkspaceView(std::unique_ptr<TIconViewPort> view) {
 }
 
 void TMainForm::SetParentsView(std::unique_ptr<TIconViewPort> view) {
-    ReplacePane(m_panelConceptEditTop, view->Widget());
-    QWidget* widget = view->Widget();
-    widget->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(widget, &QWidget::customContextMenuRequested, this, [this, widget](const QPoint& at) {
-        m_popupParentView->popup(widget->mapToGlobal(at));
-    });
-    view->SetRole({false, false, true});
-    view->SetSmallIcons(m_settings.ParentViewSmallIcon());
-    view->OnSelectionChange = [this] {
-        RunGuarded([this] {
-            const std::vector<store::TConceptData> selected = m_parentsView->SelectedItems();
-            m_editor->ShowParentRelation(selected.empty() ? nullptr : &selected.front());
-            UpdateEditCommands();
-        });
-    };
-    view->OnDoubleClick = [this](const store::TConceptData*) {
-        RunGuarded([this] {
-            const std::vector<store::TConceptData> selected = m_parentsView->SelectedItems();
-            if (selected.empty()) {
-                return;
-            }
-            // A mirror image stands for the concept it lies under.
-            if (!selected.front().IsLink()) {
-                GoToConcept(this, selected.front(), false, false);
-            } else if (const auto parent = m_store->GetParentConcept(selected.front())) {
-                GoToConcept(this, *parent, false, false);
-            }
-        });
-    };
-    m_parentsView = std::move(view);
+    PlacePane(m_parentsView, std::move(view), m_panelConceptEditTop, true);
 }
 
 void TMainForm::SetChildrenView(std::unique_ptr<TIconViewPort> view) {
-    ReplacePane(m_panelConceptEditBottom, view->Widget());
-    QWidget* widget = view->Widget();
-    widget->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(widget, &QWidget::customContextMenuRequested, this, [this, widget](const QPoint& at) {
-        m_popupParentView->popup(widget->mapToGlobal(at));
-    });
+    PlacePane(m_childrenView, std::move(view), m_panelConceptEditBottom, false);
+}
+
+// The parents and the children pane: one selected item shows its relation in the editor; a
+// double-click goes to the item (from the parents pane, a mirror image goes to the concept it
+// lies under).
+void TMainForm::PlacePane(std::unique_ptr<TIconViewPort>& slot, std::unique_ptr<TIconViewPort> view,
+                          QWidget* panel, bool parents) {
+    PlaceView(panel, view->Widget(), m_popupParentView);
     view->SetRole({false, false, true});
     view->SetSmallIcons(m_settings.ParentViewSmallIcon());
-    view->OnSelectionChange = [this] {
-        RunGuarded([this] {
-            const std::vector<store::TConceptData> selected = m_childrenView->SelectedItems();
-            m_editor->ShowChildRelation(selected.empty() ? nullptr : &selected.front());
+    TIconViewPort* pane = view.get();
+    view->OnSelectionChange = [this, pane, parents] {
+        RunGuarded([this, pane, parents] {
+            const std::vector<store::TConceptData> selected = pane->SelectedItems();
+            const store::TConceptData* entry = selected.empty() ? nullptr : &selected.front();
+            if (parents) {
+                m_editor->ShowParentRelation(entry);
+            } else {
+                m_editor->ShowChildRelation(entry);
+            }
             UpdateEditCommands();
         });
     };
-    view->OnDoubleClick = [this](const store::TConceptData*) {
-        RunGuarded([this] {
-            const std::vector<store::TConceptData> selected = m_childrenView->SelectedItems();
-            if (!selected.empty()) {
-                GoToConcept(this, selected.front(), false, false);
+    view->OnDoubleClick = [this, pane, parents](const store::TConceptData*) {
+        RunGuarded([this, pane, parents] {
+            const std::vector<store::TConceptData> selected = pane->SelectedItems();
+            if (selected.empty()) {
+                return;
             }
+            if (parents && selected.front().IsLink()) {
+                if (const auto parent = m_store->GetParentConcept(selected.front())) {
+                    GoToConcept(this, *parent, false, false);
+                }
+                return;
+            }
+            GoToConcept(this, selected.front(), false, false);
         });
     };
-    m_childrenView = std::move(view);
+    slot = std::move(view);
+}
+
+void TMainForm::PlaceView(QWidget* panel, QWidget* widget, QMenu* popup) {
+    ReplacePane(panel, widget);
+    widget->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(widget, &QWidget::customContextMenuRequested, this,
+            [widget, popup](const QPoint& at) { popup->popup(widget->mapToGlobal(at)); });
 }
 
 void TMainForm::SetConceptEditor(std::unique_ptr<TConceptEditorPort> editor) {

@@ -170,6 +170,9 @@ private:
     struct TFocusContext;
     TFocusContext ClassifyFocus() const;
     void ReplacePane(QWidget* placeholder, QWidget* view);
+    void PlaceView(QWidget* panel, QWidget* widget, QMenu* popup);
+    void PlacePane(std::unique_ptr<TIconViewPort>& slot, std::unique_ptr<TIconViewPort> view,
+                   QWidget* panel, bool parents);
     void WireTreeView();
     // A move command: a save point, the move, and a refused cycle rolled back.
     void RunMove(const std::function<void()>& move);
