@@ -744,6 +744,16 @@ views::TConceptNode& TMainForm::AddChildConceptUnderNode(views::TConceptNode& no
     return *created;
 }
 
+// Just after the anchor in its level: before the anchor's next sibling, or at the level's end.
+// (The next sibling may be the node itself: it is there already.)
+void TMainForm::MoveNodeAfter(views::TConceptNode* node, views::TConceptNode* anchor) {
+    if (views::TConceptNode* next = anchor->NextSibling()) {
+        TreeViewMoveNode(node, next, views::amInsert);
+    } else {
+        TreeViewMoveNode(node, anchor, views::amAdd);
+    }
+}
+
 void TMainForm::RunMove(const std::function<void()>& move) {
     TakeSavePoint();
     try {
@@ -758,14 +768,7 @@ void TMainForm::TreeviewMoveHigherExecute() {
     if (s == nullptr || s->ParentNode() == nullptr || s->ParentNode()->ParentNode() == nullptr) {
         return;
     }
-    RunMove([this, s] {
-        views::TConceptNode* p = s->ParentNode();
-        if (views::TConceptNode* q = p->NextSibling()) {
-            TreeViewMoveNode(s, q, views::amInsert);
-        } else {
-            TreeViewMoveNode(s, p, views::amAdd);
-        }
-    });
+    RunMove([this, s] { MoveNodeAfter(s, s->ParentNode()); });
 }
 
 void TMainForm::TreeviewMoveLowerExecute() {
@@ -792,13 +795,7 @@ void TMainForm::TreeviewMoveDownExecute() {
     if (n == nullptr) {
         return;
     }
-    RunMove([this, s, n] {
-        if (views::TConceptNode* m = n->NextSibling()) {
-            TreeViewMoveNode(s, m, views::amInsert);
-        } else {
-            TreeViewMoveNode(s, n, views::amAdd);
-        }
-    });
+    RunMove([this, s, n] { MoveNodeAfter(s, n); });
 }
 
 void TMainForm::TreeviewAddSiblingExecute() {
@@ -848,13 +845,10 @@ void TMainForm::TreeviewSortSiblingExecute() {
 void TMainForm::OnTreeDrop(views::TConceptNode& source, views::TConceptNode& target,
                            bool lowerHalf) {
     RunMove([&] {
-        if (!lowerHalf) {
-            TreeViewMoveNode(&source, &target, views::amInsert);
-        } else if (views::TConceptNode* next = target.NextSibling()) {
-            // next may be the dragged node itself: it is just after the target already.
-            TreeViewMoveNode(&source, next, views::amInsert);
+        if (lowerHalf) {
+            MoveNodeAfter(&source, &target);
         } else {
-            TreeViewMoveNode(&source, target.ParentNode(), views::amAddChild);
+            TreeViewMoveNode(&source, &target, views::amInsert);
         }
     });
 }

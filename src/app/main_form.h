@@ -176,6 +176,7 @@ private:
     void WireTreeView();
     // A move command: a save point, the move, and a refused cycle rolled back.
     void RunMove(const std::function<void()>& move);
+    void MoveNodeAfter(views::TConceptNode* node, views::TConceptNode* anchor);
     void OnTreeDrop(views::TConceptNode& source, views::TConceptNode& target, bool lowerHalf);
 
     TUserInterface& m_ui;
