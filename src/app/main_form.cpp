@@ -27,6 +27,7 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <type_traits>
 
 #include "about_box.h"
 #include "code_page.h"
@@ -1070,24 +1071,6 @@ void TMainForm::Timer1Timer() {
 }
 
 void TMainForm::EditTextExecute(TTextEdit operation) {
-    QWidget* focus = QApplication::focusWidget();
-    if (auto* line = qobject_cast<QLineEdit*>(focus)) {
-        switch (operation) {
-            case TTextEdit::kCut:
-                line->cut();
-                break;
-            case TTextEdit::kCopy:
-                line->copy();
-                break;
-            case TTextEdit::kPaste:
-                line->paste();
-                break;
-            case TTextEdit::kDelete:
-                line->del();
-                break;
-        }
-        return;
-    }
     const auto edit = [operation](auto* text) {
         switch (operation) {
             case TTextEdit::kCut:
@@ -1100,11 +1083,18 @@ void TMainForm::EditTextExecute(TTextEdit operation) {
                 text->paste();
                 break;
             case TTextEdit::kDelete:
-                text->textCursor().removeSelectedText();
+                if constexpr (std::is_same_v<decltype(text), QLineEdit*>) {
+                    text->del();
+                } else {
+                    text->textCursor().removeSelectedText();
+                }
                 break;
         }
     };
-    if (auto* text = qobject_cast<QTextEdit*>(focus)) {
+    QWidget* focus = QApplication::focusWidget();
+    if (auto* line = qobject_cast<QLineEdit*>(focus)) {
+        edit(line);
+    } else if (auto* text = qobject_cast<QTextEdit*>(focus)) {
         edit(text);
     } else if (auto* plain = qobject_cast<QPlainTextEdit*>(focus)) {
         edit(plain);

@@ -30,26 +30,18 @@ TConceptNode::~TConceptNode() {
     m_frame->Unregister(*this);
 }
 
-TConceptNode* TConceptNode::PreviousSibling() const {
-    if (QTreeWidgetItem* up = parent()) {
-        const int at = up->indexOfChild(const_cast<TConceptNode*>(this));
-        return at > 0 ? static_cast<TConceptNode*>(up->child(at - 1)) : nullptr;
-    }
+// The node offset places away in its level (root nodes form a level of their own), or null.
+TConceptNode* TConceptNode::Sibling(int offset) const {
+    auto* self = const_cast<TConceptNode*>(this);
+    QTreeWidgetItem* up = parent();
     QTreeWidget* tree = treeWidget();
-    const int at = tree->indexOfTopLevelItem(const_cast<TConceptNode*>(this));
-    return at > 0 ? static_cast<TConceptNode*>(tree->topLevelItem(at - 1)) : nullptr;
-}
-
-TConceptNode* TConceptNode::NextSibling() const {
-    if (QTreeWidgetItem* up = parent()) {
-        const int at = up->indexOfChild(const_cast<TConceptNode*>(this));
-        return at + 1 < up->childCount() ? static_cast<TConceptNode*>(up->child(at + 1)) : nullptr;
+    const int at =
+        (up != nullptr ? up->indexOfChild(self) : tree->indexOfTopLevelItem(self)) + offset;
+    const int count = up != nullptr ? up->childCount() : tree->topLevelItemCount();
+    if (at < 0 || at >= count) {
+        return nullptr;
     }
-    QTreeWidget* tree = treeWidget();
-    const int at = tree->indexOfTopLevelItem(const_cast<TConceptNode*>(this));
-    return at >= 0 && at + 1 < tree->topLevelItemCount()
-               ? static_cast<TConceptNode*>(tree->topLevelItem(at + 1))
-               : nullptr;
+    return static_cast<TConceptNode*>(up != nullptr ? up->child(at) : tree->topLevelItem(at));
 }
 
 int TConceptNode::Level() const {

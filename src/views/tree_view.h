@@ -37,13 +37,14 @@ public:
     const store::TConceptData& Data() const { return *m_data; }
     TConceptNode* ParentNode() const { return static_cast<TConceptNode*>(parent()); }
     TConceptNode* ChildNode(int index) const { return static_cast<TConceptNode*>(child(index)); }
-    TConceptNode* PreviousSibling() const;
-    TConceptNode* NextSibling() const;
+    TConceptNode* PreviousSibling() const { return Sibling(-1); }
+    TConceptNode* NextSibling() const { return Sibling(1); }
     // Levels above and including this node; a root node counts 1.
     int Level() const;
 
 private:
     friend class TFrameTreeView;
+    TConceptNode* Sibling(int offset) const;
     TFrameTreeView* m_frame;
     std::unique_ptr<store::TConceptData> m_data;
 };
