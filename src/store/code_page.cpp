@@ -160,7 +160,7 @@ std::string Utf8ToCp932(std::string_view utf8, int* unconvertible) {
 std::size_t FirstUnreadableLine(std::string_view text) {
     int bad = 0;
     Cp932ToUtf8(text, &bad);
-    if (bad == 0) {
+    if (bad == 0 && text.find('\0') == std::string_view::npos) {
         return 0;
     }
     std::size_t line = 1;
@@ -170,8 +170,9 @@ std::size_t FirstUnreadableLine(std::string_view text) {
         if (end == std::string_view::npos) {
             end = text.size();
         }
-        Cp932ToUtf8(text.substr(start, end - start), &bad);
-        if (bad != 0) {
+        const std::string_view piece = text.substr(start, end - start);
+        Cp932ToUtf8(piece, &bad);
+        if (bad != 0 || piece.find('\0') != std::string_view::npos) {
             return line;
         }
         if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') {
@@ -184,7 +185,67 @@ std::size_t FirstUnreadableLine(std::string_view text) {
 }
 
 std::string CutToBytes(std::string_view text, std::size_t n) {
-    return std::string(text.substr(0, n));
+    if (text.size() <= n) {
+        return std::string(text);
+    }
+    std::size_t end = 0;
+    while (end < n) {
+        const std::size_t next =
+            end + (IsCp932LeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1);
+        if (next > n) {
+            break;
+        }
+        end = next;
+    }
+    return std::string(text.substr(0, end));
+}
+
+std::string TextAsStored(std::string_view text, std::size_t width) {
+    std::string stored = CutToBytes(text, width);
+    while (!stored.empty() && stored.back() == ' ') {
+        stored.pop_back();
+    }
+    return stored;
+}
+
+bool IsUtf8WithMultiByte(std::string_view text) {
+    bool multiByte = false;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t length = 0;
+        unsigned char low = 0x80;  // the range the first continuation byte must lie in
+        unsigned char high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong form
+            high = lead == 0xED ? 0x9F : 0xBF;  // no surrogate
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;  // nothing above U+10FFFF
+        } else {
+            return false;
+        }
+        if (i + length > text.size()) {
+            return false;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto byte = static_cast<unsigned char>(text[i + k]);
+            if (byte < (k == 1 ? low : 0x80) || byte > (k == 1 ? high : 0xBF)) {
+                return false;
+            }
+        }
+        multiByte = true;
+        i += length;
+    }
+    return multiByte;
 }
 
 std::size_t Cp932Find(std::string_view haystack, std::string_view needle, std::size_t from) {

@@ -29,13 +29,26 @@ std::string Cp932ToUtf8(std::string_view cp932, int* unconvertible = nullptr);
 std::string Utf8ToCp932(std::string_view utf8, int* unconvertible = nullptr);
 
 // The 1-based number of the first line of text (lines end at CR, LF or CR LF) that holds bytes
-// code page 932 cannot read; 0 when every byte can be read. For the imports, which report such
+// code page 932 cannot read, or a zero byte (no text field holds one: a table reader stops at
+// it); 0 when every byte can be read. For the imports, which report such
 // a line and let the user go on with the bytes as they are, or stop.
 std::size_t FirstUnreadableLine(std::string_view text);
 
-// The first n bytes of text (all of it when shorter). Counts bytes, not characters, so a
-// double-byte character may be cut in two: a text(n) field keeps exactly n bytes.
+// The longest start of text that is made of whole characters and has at most n bytes (all of
+// it when shorter). A double-byte character that would straddle the limit is left out whole, so
+// a cut text never ends in a lone lead byte that the next reader of a file would refuse.
+// Characters are read from the start (a lead byte takes the byte after it), as Cp932Find does.
 std::string CutToBytes(std::string_view text, std::size_t n);
+
+// Text as a text(width) field stores it: CutToBytes, then trailing half-width spaces (0x20)
+// removed; the ideographic space stays. Everything that looks a stored text up, or compares
+// with one, compares this form.
+std::string TextAsStored(std::string_view text, std::size_t width);
+
+// True when text is well-formed UTF-8 (no overlong form, surrogate or value above U+10FFFF)
+// and holds at least one multi-byte sequence: the mark of a UTF-8 file, as plain ASCII reads
+// the same in both encodings.
+bool IsUtf8WithMultiByte(std::string_view text);
 
 // True for a byte that starts a double-byte character (0x81-0x9F, 0xE0-0xFC).
 constexpr bool IsCp932LeadByte(unsigned char byte) {

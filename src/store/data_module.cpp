@@ -1,5 +1,6 @@
 #include "data_module.h"
 
+#include <algorithm>
 #include <deque>
 
 #include "code_page.h"
@@ -124,7 +125,7 @@ std::int32_t TDataModule1::AppendConcept(const std::string& title, std::int32_t 
     const std::int32_t no = c.FieldByName(kFieldRecordNo).AsInteger();
     StampIdentifier();
     if (!termString.empty()) {
-        AppendAssociation(no, FindOrAddTerm(termString));
+        AppendAssociation(no, FindOrAddLabel(termString));
     }
     return no;
 }
@@ -316,14 +317,30 @@ void TDataModule1::DeleteAssociation(std::int32_t assocNo) {
 // ---------------------------------------------------------------------------------------------
 // Language labels
 
-std::int32_t TDataModule1::FindOrAddTerm(const std::string& text) {
+std::string TDataModule1::LabelAsStored(std::string_view text) {
+    return TextAsStored(text, kTermStringWidth);
+}
+
+std::int32_t TDataModule1::FindLabel(std::string_view text) {
     TTable& t = DtStOriginalTerms;
-    if (!t.Locate(kFieldTermString, TValue(text))) {
+    return t.Locate(kFieldTermString, TValue(LabelAsStored(text)))
+               ? t.FieldByName(kFieldTermNo).AsInteger()
+               : 0;
+}
+
+std::int32_t TDataModule1::FindOrAddLabel(const std::string& text, bool* added) {
+    std::int32_t term = FindLabel(text);
+    if (added) {
+        *added = term == 0;
+    }
+    if (term == 0) {
+        TTable& t = DtStOriginalTerms;
         t.Append();
         t.FieldByName(kFieldTermString).SetAsString(text);
         t.Post();
+        term = t.FieldByName(kFieldTermNo).AsInteger();
     }
-    return t.FieldByName(kFieldTermNo).AsInteger();
+    return term;
 }
 
 void TDataModule1::AppendAssociation(std::int32_t conceptNo, std::int32_t termNo) {
@@ -334,8 +351,31 @@ void TDataModule1::AppendAssociation(std::int32_t conceptNo, std::int32_t termNo
     a.Post();
 }
 
+std::int32_t TDataModule1::FindConceptLabel(std::int32_t conceptNo, std::string_view storedText) {
+    m_assocOfConcept.SetFilter(std::string(kFieldConceptNo) + " = " + std::to_string(conceptNo));
+    m_assocOfConcept.SetFiltered(true);
+    TTable& t = DtStOriginalTerms;
+    for (m_assocOfConcept.First(); !m_assocOfConcept.Eof(); m_assocOfConcept.Next()) {
+        if (t.Locate(kFieldTermNo, Int(m_assocOfConcept.FieldByName(kFieldTermNo).AsInteger())) &&
+            t.FieldByName(kFieldTermString).AsString() == storedText) {
+            return m_assocOfConcept.FieldByName(kFieldRecordNo).AsInteger();
+        }
+    }
+    return 0;
+}
+
+bool TDataModule1::AddLabelToConcept(std::int32_t conceptNo, const std::string& text,
+                                     bool* newTerm) {
+    const std::int32_t term = FindOrAddLabel(text, newTerm);
+    if (DtStOriginalAssociation.Locate("CONCEPT_NO;TERM_NO", {conceptNo, term})) {
+        return false;
+    }
+    AppendAssociation(conceptNo, term);
+    return true;
+}
+
 void TDataModule1::AddTermToConcept(std::int32_t conceptNo, const std::string& text) {
-    AppendAssociation(conceptNo, FindOrAddTerm(text));
+    AppendAssociation(conceptNo, FindOrAddLabel(text));
 }
 
 int TDataModule1::CountTermUse(std::int32_t termNo) {
@@ -359,23 +399,73 @@ void TDataModule1::ReplaceConceptTerm(std::int32_t conceptNo, const std::string&
         AddTermToConcept(conceptNo, newText);
         return;
     }
+    const std::string oldStored = LabelAsStored(oldText);
+    const std::string newStored = LabelAsStored(newText);
+    if (oldStored == newStored) {
+        return;  // the label would not change
+    }
     TTable& t = DtStOriginalTerms;
     for (const std::int32_t term : terms) {
         if (!t.Locate(kFieldTermNo, Int(term)) ||
-            t.FieldByName(kFieldTermString).AsString() != oldText) {
+            t.FieldByName(kFieldTermString).AsString() != oldStored) {
             continue;
         }
-        if (CountTermUse(term) == 1) {
+        // Renamed in place only when no other record holds the new text already: two records
+        // of one text would never be found again as one label.
+        const std::int32_t holder = FindLabel(newStored);
+        if (CountTermUse(term) == 1 && holder == 0) {
+            t.Locate(kFieldTermNo, Int(term));
             t.Edit();
             t.FieldByName(kFieldTermString).SetAsString(newText);
             t.Post();
-        } else {
-            if (DtStOriginalAssociation.Locate("CONCEPT_NO;TERM_NO", {conceptNo, term})) {
-                DtStOriginalAssociation.Delete();
+            continue;
+        }
+        if (DtStOriginalAssociation.Locate("CONCEPT_NO;TERM_NO", {conceptNo, term})) {
+            DeleteAssociation(DtStOriginalAssociation.FieldByName(kFieldRecordNo).AsInteger());
+        }
+        AddLabelToConcept(conceptNo, newText);
+    }
+}
+
+int TDataModule1::MergeDuplicateLabels() {
+    // The first record of each text in TERM_NO order keeps it.
+    std::vector<std::pair<std::string, std::int32_t>> byText;
+    TCursor terms;
+    terms.CloneCursor(DtStOriginalTerms, true);
+    terms.SetIndexFieldNames(kFieldTermNo);
+    for (terms.First(); !terms.Eof(); terms.Next()) {
+        byText.emplace_back(terms.FieldByName(kFieldTermString).AsString(),
+                            terms.FieldByName(kFieldTermNo).AsInteger());
+    }
+    std::stable_sort(byText.begin(), byText.end(),
+                     [](const auto& x, const auto& y) { return x.first < y.first; });
+    int removed = 0;
+    TTable& a = DtStOriginalAssociation;
+    for (std::size_t i = 1, first = 0; i < byText.size(); ++i) {
+        if (byText[i].first != byText[first].first) {
+            first = i;
+            continue;
+        }
+        const std::int32_t keep = byText[first].second;
+        const std::int32_t drop = byText[i].second;
+        while (a.Locate(kFieldTermNo, Int(drop))) {
+            const std::int32_t owner = a.FieldByName(kFieldConceptNo).AsInteger();
+            if (a.Locate("CONCEPT_NO;TERM_NO", {owner, keep})) {
+                a.Locate("CONCEPT_NO;TERM_NO", {owner, drop});
+                a.Delete();  // the concept carries the label already
+            } else {
+                a.Locate("CONCEPT_NO;TERM_NO", {owner, drop});
+                a.Edit();
+                a.FieldByName(kFieldTermNo).SetAsInteger(keep);
+                a.Post();
             }
-            AddTermToConcept(conceptNo, newText);
+        }
+        if (DtStOriginalTerms.Locate(kFieldTermNo, Int(drop))) {
+            DtStOriginalTerms.Delete();
+            ++removed;
         }
     }
+    return removed;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -458,12 +548,21 @@ void TDataModule1::MergeConcepts(const TConceptList& items, TConceptData* result
                 n.Post();
             }
         }
-        // Language labels pass to the new concept once each.
+        // Language labels pass to the new concept once each, compared by their text: two terms
+        // records of one text (written before labels were looked up as stored) count as one.
         while (a.Locate(kFieldConceptNo, Int(old))) {
             const std::int32_t term = a.FieldByName(kFieldTermNo).AsInteger();
+            const std::int32_t assoc = a.FieldByName(kFieldRecordNo).AsInteger();
+            std::int32_t older = 0;
             if (a.Locate("CONCEPT_NO;TERM_NO", {merged, term})) {
-                a.Delete();
-            } else {
+                older = a.FieldByName(kFieldRecordNo).AsInteger();
+            } else if (DtStOriginalTerms.Locate(kFieldTermNo, Int(term))) {
+                older = FindConceptLabel(
+                    merged, DtStOriginalTerms.FieldByName(kFieldTermString).AsString());
+            }
+            if (older != 0) {
+                DeleteAssociation(older);  // also the older label's record when now unused
+            } else if (a.Locate(kFieldRecordNo, Int(assoc))) {
                 a.Edit();
                 a.FieldByName(kFieldConceptNo).SetAsInteger(merged);
                 a.Post();

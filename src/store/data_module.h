@@ -140,11 +140,28 @@ public:
     void DeleteConceptRecord(std::int32_t conceptNo);
     void DeleteAssociation(std::int32_t assocNo);
 
-    // Language labels.
+    // Language labels. A label is always compared as TERM_STRING stores it (LabelAsStored:
+    // whole characters of at most 20 bytes, no trailing spaces), so that a long label, or one
+    // with trailing spaces, finds the term it was stored as instead of adding another one.
+    static constexpr std::size_t kTermStringWidth = 20;
+    static std::string LabelAsStored(std::string_view text);
+    // The first terms record (in table order) that holds text as stored, or 0 when none does.
+    std::int32_t FindLabel(std::string_view text);
+    // The one lookup every import, rename and merge goes through: FindLabel, or a new terms
+    // record when there is none; added (when given) says which.
+    std::int32_t FindOrAddLabel(const std::string& text, bool* added = nullptr);
+    // Gives the concept the label unless it carries that text already; returns whether an
+    // association was added.
+    bool AddLabelToConcept(std::int32_t conceptNo, const std::string& text,
+                           bool* newTerm = nullptr);
     void AddTermToConcept(std::int32_t conceptNo, const std::string& text);
     int CountTermUse(std::int32_t termNo);
     void ReplaceConceptTerm(std::int32_t conceptNo, const std::string& oldText,
                             const std::string& newText);
+    // Joins terms records of equal TERM_STRING into the first of them: their associations move
+    // to it (one that would repeat a label of its concept is deleted) and the other records go.
+    // Returns the number of terms records removed.
+    int MergeDuplicateLabels();
 
     // Turns the concepts of items (in order; at least one) into one new concept beside the
     // first, which takes over their texts, children, mirror images and labels; the old
@@ -154,7 +171,8 @@ public:
 private:
     bool LocateConcept(std::int32_t no);
     void AppendAssociation(std::int32_t conceptNo, std::int32_t termNo);
-    std::int32_t FindOrAddTerm(const std::string& text);
+    // The RECORD_NO of the concept's association whose label holds storedText, or 0.
+    std::int32_t FindConceptLabel(std::int32_t conceptNo, std::string_view storedText);
 
     const TStoreContext& m_context;
     TFileSystem* m_fileSystem;

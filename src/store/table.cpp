@@ -8,6 +8,7 @@
 #include <limits>
 #include <map>
 
+#include "code_page.h"
 #include "row_index.h"
 
 namespace velmora::store {
@@ -403,12 +404,9 @@ struct TTableData {
                     out.Null = out.Text.empty();
                     return;
                 }
-                if (def.Size >= 0 && out.Text.size() > static_cast<std::size_t>(def.Size)) {
-                    out.Text.resize(static_cast<std::size_t>(def.Size));
-                }
-                while (!out.Text.empty() && out.Text.back() == ' ') {
-                    out.Text.pop_back();
-                }
+                // Whole characters only: a cut never leaves a lone lead byte behind.
+                out.Text = TextAsStored(out.Text, def.Size >= 0 ? static_cast<std::size_t>(def.Size)
+                                                                : std::string::npos);
                 return;
             }
             case TFieldKind::DateTime:

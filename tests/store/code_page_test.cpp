@@ -190,13 +190,47 @@ TEST(CodePageTest, EveryDoubleByteCharacterSurvivesARoundTrip) {
     EXPECT_GT(assigned, 6879);
 }
 
-TEST(CodePageTest, CutToBytesCountsBytesNotCharacters) {
+TEST(CodePageTest, CutToBytesKeepsWholeCharacters) {
     const std::string text = "ab\x82\xa0\x82\xa2";  // "abあい"
     EXPECT_EQ(CutToBytes(text, 0), "");
-    EXPECT_EQ(CutToBytes(text, 3), "ab\x82") << "the lead byte of あ is kept alone";
+    EXPECT_EQ(CutToBytes(text, 3), "ab") << "あ would straddle the limit";
     EXPECT_EQ(CutToBytes(text, 4), "ab\x82\xa0");
+    EXPECT_EQ(CutToBytes(text, 5), "ab\x82\xa0");
     EXPECT_EQ(CutToBytes(text, 6), text);
     EXPECT_EQ(CutToBytes(text, 255), text);
+    // Half-width katakana are single bytes; a text that fits is never touched, even when it
+    // already ends in a lone lead byte (files keep their bytes).
+    EXPECT_EQ(CutToBytes("\xb1\xb2\xb3", 2), "\xb1\xb2");
+    EXPECT_EQ(CutToBytes("ab\x82", 3), "ab\x82");
+    // Every cut of a long title ends on a character boundary and reads back without a "?".
+    const std::string title = Utf8ToCp932(std::string(100, 'x') + "あいうえおかきくけこ" +
+                                          std::string(140, 'y') + "さしすせそ");
+    for (std::size_t n = 0; n <= title.size(); ++n) {
+        const std::string cut = CutToBytes(title, n);
+        ASSERT_LE(cut.size(), n);
+        ASSERT_GE(cut.size() + 1, std::min(n, title.size())) << n;
+        int bad = 0;
+        Cp932ToUtf8(cut, &bad);
+        ASSERT_EQ(bad, 0) << n;
+    }
+    EXPECT_EQ(TextAsStored("ab  ", 20), "ab");
+    EXPECT_EQ(TextAsStored("ab\x81\x40", 20), "ab\x81\x40") << "the ideographic space stays";
+    EXPECT_EQ(TextAsStored("abc \x82\xa0", 5), "abc");
+}
+
+TEST(CodePageTest, Utf8WithMultiByteSequencesIsRecognised) {
+    EXPECT_TRUE(IsUtf8WithMultiByte("\xe6\x97\xa5\xe6\x9c\xac"));  // 日本
+    EXPECT_TRUE(
+        IsUtf8WithMultiByte("a\xc3\xa9"
+                            "b"));
+    EXPECT_TRUE(IsUtf8WithMultiByte("\xf0\x9f\x98\x80"));
+    EXPECT_FALSE(IsUtf8WithMultiByte("plain ascii")) << "reads the same either way";
+    EXPECT_FALSE(IsUtf8WithMultiByte(""));
+    EXPECT_FALSE(IsUtf8WithMultiByte(Utf8ToCp932("日本語のテキスト")));
+    EXPECT_FALSE(IsUtf8WithMultiByte("\xc0\xaf")) << "overlong";
+    EXPECT_FALSE(IsUtf8WithMultiByte("\xed\xa0\x80")) << "surrogate";
+    EXPECT_FALSE(IsUtf8WithMultiByte("\xe6\x97")) << "truncated";
+    EXPECT_FALSE(IsUtf8WithMultiByte("\xf4\x90\x80\x80")) << "above U+10FFFF";
 }
 
 struct TFindCase {
@@ -302,6 +336,7 @@ TEST(FirstUnreadableLineTest, NamesTheFirstLineWithBytesTheCodePageCannotRead) {
         {"ok\r\nok\r\n\xff\r\n\xff", 3},
         {"ok\rok\n\x82", 3},  // a lead byte without its trail at the very end
         {"\xa0", 1},
+        {std::string("ok\nA\0B", 6), 2},  // no text field can hold a zero byte
     };
     for (const auto& c : kCases) {
         EXPECT_EQ(FirstUnreadableLine(c.text), c.line) << c.text;

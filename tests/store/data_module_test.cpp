@@ -96,18 +96,36 @@ TEST_F(DataModuleTest, IdentifierOfALongTitleKeeps246BytesOfTheStoredTitle) {
     EXPECT_EQ(identifier.substr(0, 9), "@UGISGAA%");
 }
 
-TEST_F(DataModuleTest, LabelsAreSharedByExactTextAndCutToTwentyBytes) {
+TEST_F(DataModuleTest, LabelsAreSharedByTheirTextAsStored) {
     store.AppendConcept("X", 5, "X");
     store.AppendConcept("Y", 5, "X");
     EXPECT_EQ(store.DtStOriginalTerms.RecordCount(), 1);
     EXPECT_EQ(store.DtStOriginalAssociation.RecordCount(), 2);
 
-    // A 25-byte label is stored as 20 bytes, so the second lookup by 25 bytes finds nothing.
-    const std::string longLabel = "abcdefghijklmnopqrstuvwxy";
-    store.AppendConcept("A", 5, longLabel);
-    store.AppendConcept("B", 5, longLabel);
-    EXPECT_EQ(store.DtStOriginalTerms.RecordCount(), 3);
-    EXPECT_EQ(Labels(3), std::vector<std::string>{longLabel.substr(0, 20)});
+    // Labels that the 20-byte field cuts or trims find the term they were stored as.
+    const std::string kanji = Utf8ToCp932("一二三四五六七八九十百千");  // 24 bytes
+    const struct {
+        std::string label;
+        std::string stored;
+    } cases[] = {
+        {"abcdefghijklmnopqrstuvwxy", "abcdefghijklmnopqrst"},
+        {kanji, kanji.substr(0, 20)},
+        {"A" + kanji, "A" + kanji.substr(0, 18)},  // the tenth kanji would straddle byte 20
+        {"trailing  ", "trailing"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const int termsBefore = store.DtStOriginalTerms.RecordCount();
+        const std::int32_t a = store.AppendConcept("A", 5, c.label);
+        const std::int32_t b = store.AppendConcept("B", 5, c.label);
+        EXPECT_EQ(store.DtStOriginalTerms.RecordCount(), termsBefore + 1);
+        EXPECT_EQ(Labels(a), std::vector<std::string>{c.stored});
+        EXPECT_EQ(Labels(b), std::vector<std::string>{c.stored});
+        EXPECT_EQ(store.FindLabel(c.label), store.FindLabel(c.stored));
+        // Given to a concept that carries it already, the label adds nothing.
+        EXPECT_FALSE(store.AddLabelToConcept(a, c.stored));
+        EXPECT_EQ(Labels(a).size(), 1U);
+    }
 }
 
 TEST_F(DataModuleTest, NewConceptNamesSkipTakenTitlesOfRealChildrenOnly) {
@@ -293,6 +311,63 @@ TEST_F(DataModuleTest, ReplaceConceptTermFollowsTheTitle) {
     store.ReplaceConceptTerm(b, "nothing like it", "zzz");  // no label equals OldText
     EXPECT_EQ(Labels(b), std::vector<std::string>{"old"});
     EXPECT_EQ(TermNo("zzz"), 0);
+}
+
+TEST_F(DataModuleTest, ReplaceConceptTermComparesLabelsAsStored) {
+    // A title longer than the label field: its label is the cut text, and the next rename with
+    // the full old title still finds it.
+    const std::string longTitle = Utf8ToCp932("あいうえおかきくけこさしすせそ");
+    const std::int32_t a = store.AppendConcept(longTitle, 0, longTitle);
+    const std::int32_t term = TermNo(CutToBytes(longTitle, 20));
+    ASSERT_NE(term, 0);
+    store.ReplaceConceptTerm(a, longTitle, "short");
+    EXPECT_EQ(Labels(a), std::vector<std::string>{"short"});
+    EXPECT_EQ(TermNo("short"), term);
+
+    // Renaming onto the text of another record joins it instead of making a second record.
+    const std::int32_t b = store.AppendConcept("b", 0, "taken");
+    const std::int32_t taken = TermNo("taken");
+    store.ReplaceConceptTerm(a, "short", "taken");
+    EXPECT_EQ(Labels(a), std::vector<std::string>{"taken"});
+    EXPECT_EQ(Labels(b), std::vector<std::string>{"taken"});
+    EXPECT_EQ(TermNo("taken"), taken);
+    EXPECT_EQ(TermNo("short"), 0) << "the unused record goes";
+    EXPECT_EQ(store.DtStOriginalTerms.RecordCount(), 1);
+
+    // A concept that carries the new text already keeps it once.
+    const std::int32_t c = store.AppendConcept("c", 0, "one");
+    store.AddTermToConcept(c, "two");
+    store.ReplaceConceptTerm(c, "one", "two");
+    EXPECT_EQ(Labels(c), std::vector<std::string>{"two"});
+}
+
+TEST_F(DataModuleTest, MergeDuplicateLabelsJoinsRecordsOfEqualText) {
+    // Records of equal text as older versions wrote them: straight into the table.
+    const auto addTerm = [&](const std::string& text) {
+        TTable& t = store.DtStOriginalTerms;
+        t.AppendRecord({TValue{}, text, TValue{}});
+        return t.FieldByName("TERM_NO").AsInteger();
+    };
+    const std::int32_t first = addTerm("same");
+    const std::int32_t second = addTerm("same");
+    const std::int32_t other = addTerm("other");
+    const std::int32_t a = store.AppendConcept("a", 0, "");
+    const std::int32_t b = store.AppendConcept("b", 0, "");
+    const auto associate = [&](std::int32_t owner, std::int32_t term) {
+        store.DtStOriginalAssociation.AppendRecord({TValue{}, owner, term, TValue{}});
+    };
+    associate(a, first);
+    associate(a, second);  // a carries the label twice
+    associate(b, second);
+    associate(b, other);
+
+    EXPECT_EQ(store.MergeDuplicateLabels(), 1);
+    EXPECT_EQ(Labels(a), std::vector<std::string>{"same"});
+    EXPECT_EQ(Labels(b), (std::vector<std::string>{"same", "other"}));
+    EXPECT_EQ(store.CountTermUse(first), 2);
+    EXPECT_EQ(store.CountTermUse(second), 0);
+    EXPECT_EQ(store.DtStOriginalTerms.RecordCount(), 2);
+    EXPECT_EQ(store.MergeDuplicateLabels(), 0);
 }
 
 }  // namespace

@@ -68,6 +68,22 @@ TEST_F(MergeTest, SeparatorFollowsAnEmptyFirstText) {
     EXPECT_EQ(Concept(result.ConceptNo(), "DESCRIPTION").AsString(), "\r\n//\r\ny");
 }
 
+TEST_F(MergeTest, LabelsOfEqualTextInTwoRecordsPassOnce) {
+    // Two records of one text, as files written before labels were looked up as stored hold.
+    TTable& t = store.DtStOriginalTerms;
+    t.AppendRecord({TValue{}, "same", TValue{}});
+    const std::int32_t first = t.FieldByName("TERM_NO").AsInteger();
+    t.AppendRecord({TValue{}, "same", TValue{}});
+    const std::int32_t second = t.FieldByName("TERM_NO").AsInteger();
+    store.DtStOriginalAssociation.AppendRecord({TValue{}, a, first, TValue{}});
+    store.DtStOriginalAssociation.AppendRecord({TValue{}, b, second, TValue{}});
+
+    TConceptData result;
+    store.MergeConcepts(Items({a, b}), &result);
+    EXPECT_EQ(Labels(result.ConceptNo()), std::vector<std::string>{"same"});
+    EXPECT_EQ(t.RecordCount(), 1) << "the record no association uses any more goes";
+}
+
 TEST_F(MergeTest, ChildrenMirrorImagesAndLabelsPassToTheNewConcept) {
     const std::int32_t childOfA = store.AppendConcept("a1", a, "");
     const std::int32_t childOfB = store.AppendConcept("b1", b, "");

@@ -1,6 +1,7 @@
 // Random operations on a table and several cursors that share it, compared after every step
 // with a plain model of the records.
 
+#include "code_page.h"
 #include "table.h"
 
 #include <gtest/gtest.h>
@@ -53,11 +54,7 @@ const std::string kHookTitle = "O'Brien";
 constexpr std::int32_t kHookOrder = 7;
 
 TValue StoredText(const std::string& raw) {
-    std::string s = raw.substr(0, kTitleWidth);
-    while (!s.empty() && s.back() == ' ') {
-        s.pop_back();
-    }
-    return s;
+    return TextAsStored(raw, kTitleWidth);
 }
 
 TValue StoredMemo(const std::string& raw) {
