@@ -1,8 +1,9 @@
 #include "cli.h"
 
+#include <algorithm>
 #include <charconv>
-#include <filesystem>
 #include <functional>
+#include <limits>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -17,8 +18,10 @@
 #include "ontology_builder.h"
 #include "ontology_check.h"
 #include "ontology_report.h"
+#include "output_files.h"
 #include "seeker.h"
 #include "terminal_text.h"
+#include "velmora_version.h"
 #include "word_export_command.h"
 
 namespace velmora::cli {
@@ -30,35 +33,27 @@ namespace {
 
 constexpr std::string_view kProgram = "velmora-cli";
 
-constexpr std::string_view kGeneralHelp =
+constexpr std::string_view kGeneralHelpHead =
     R"(velmora-cli - headless commands for Velmora ontology files (.ont)
 
 Usage: velmora-cli COMMAND [ARGUMENTS] [OPTIONS]
        velmora-cli help [COMMAND]
        velmora-cli COMMAND --help
+       velmora-cli --version
 
 Commands:
-  new       build a new ontology as the new-ontology wizard does and save it
-  info      show an ontology's metadata, statistics and link types
-  check     report broken or suspicious records of an ontology file
-  copy      load an ontology and save it under another name
-  resave    load an ontology and save it in place, keeping a backup
-  fix       remove what the save-time checks offer to remove, then save in place
-  generate  write a synthetic ontology of N concepts
-  import-csv  add the rows of a CSV file as concepts, as the CSV import wizard does
-  export-csv  write concepts with their subtrees to a CSV file, as the CSV export does
-  export-docx write the whole ontology as a Word document (.docx), as the Word export does
-  import-text add one concept per line of a text file beside an item, then save
-  help      show this text or the help of one command
+)";
 
+constexpr std::string_view kGeneralHelpTail = R"(
 Text on the terminal is UTF-8; in .ont files it is code page 932 (Shift-JIS). A character
 that code page 932 cannot hold is written as "?" and reported on stderr.
 
 Saving over an existing file keeps the previous version as "バックアップ-NAME" in the same
-folder (one generation).
+folder (one generation). When that backup cannot be made (a folder of that name, a name too
+long), the file is saved all the same and a warning says that no backup was kept.
 
-Exit status: 0 success; 1 failure (the reason on stderr), or errors found by check;
-2 wrong command line.
+Exit status: 0 success; 1 failure (the reason on stderr), errors found by check (or what
+--fail-on names), or errors left by fix; 2 wrong command line.
 )";
 
 constexpr std::string_view kNewHelp =
@@ -96,11 +91,15 @@ and edit time: EDITOR and DATE_EDITION of the concept edited last, the lowest nu
 a tie), the link types, and the record count of each of the five tables.
 )";
 
-constexpr std::string_view kCheckHelp = R"(Usage: velmora-cli check FILE
+constexpr std::string_view kCheckHelp =
+    R"(Usage: velmora-cli check FILE [--fail-on error|warning|none]
 
 Reads FILE and reports, without changing it, what is wrong or suspicious: one line per
 finding, "error[KIND]: ..." or "warning[KIND]: ...", with record numbers, then a summary line.
 Exit status 1 when there is at least one error; warnings alone give 0.
+
+  --fail-on LEVEL  what makes the exit status 1: error (the default), warning (an error or a
+                   warning), none (never; only a file that cannot be read does)
 
 Errors (states the program never writes itself and whose walks or lookups would fail):
   bad-number               a concept number below 1
@@ -127,6 +126,9 @@ Warnings (states the program tolerates, some of which the save-time checks quest
   label-unused             a language label that no association uses
   list-order-duplicate     placed items of one level sharing a LIST_ORDER (10000 and 0,
                            "not placed yet", are not compared)
+  record-counter-low       a table's stored record counter (AUTOINCVALUE) was at or below a
+                           record number it holds; it was raised on loading, so the next
+                           record gets a new number (saving the file stores the raised one)
 )";
 
 constexpr std::string_view kCopyHelp = R"(Usage: velmora-cli copy IN OUT [--force]
@@ -147,9 +149,11 @@ constexpr std::string_view kFixHelp = R"(Usage: velmora-cli fix FILE
 
 Runs the save-time checks of the desktop program on FILE, answering every question with yes:
 a subconcept mirror image at its own concept's place (mirror-own-place) and a second identical
-mirror image (mirror-duplicate) are removed. Prints each removal, then saves FILE in place as
+mirror image (mirror-duplicate) are removed, and labels of the same text (label-same-text)
+are joined into one. Prints each removal, then saves FILE in place as
 the save command does (the previous version is kept as "バックアップ-FILE"). "check" lists the
-same findings without changing anything.
+same findings without changing anything. When errors remain that fix cannot repair (see
+"check"), they are listed and the exit status is 1.
 )";
 
 constexpr std::string_view kGenerateHelp =
@@ -177,6 +181,7 @@ class TRunner;
 
 struct TCommand {
     std::string_view Name;
+    std::string_view Summary;  // one line in the general help
     std::string_view Help;
     std::vector<TOptionSpec> Options;
     int (TRunner::*Run)(const TParsedArguments&);
@@ -210,11 +215,6 @@ struct TSession {
 
     TSession() { Store.SetQuestioner(Overwrite); }
 };
-
-bool FileExists(const std::string& path) {
-    std::error_code error;
-    return std::filesystem::exists(path, error);
-}
 
 std::string BackupNameOf(const std::string& path) {
     store::TOntology probe;
@@ -276,12 +276,16 @@ public:
 
     int Run(std::span<const std::string> args) {
         if (args.empty()) {
-            m_err << kGeneralHelp;
+            m_err << GeneralHelp();
             return kExitUsage;
         }
         const std::string& name = args[0];
         if (name == "--help" || name == "-h") {
-            m_out << kGeneralHelp;
+            m_out << GeneralHelp();
+            return kExitOk;
+        }
+        if (name == "--version") {
+            m_out << kProgram << ' ' << kVelmoraVersion << '\n';
             return kExitOk;
         }
         const TCommand* command = Find(name);
@@ -320,6 +324,7 @@ private:
     static const std::vector<TCommand>& Commands() {
         static const std::vector<TCommand> commands = {
             {"new",
+             "build a new ontology as the new-ontology wizard does and save it",
              kNewHelp,
              {{"target", true},
               {"title", true},
@@ -331,22 +336,64 @@ private:
               {"now", true},
               {"force", false}},
              &TRunner::New},
-            {"info", kInfoHelp, {}, &TRunner::Info},
-            {"check", kCheckHelp, {}, &TRunner::Check},
-            {"copy", kCopyHelp, {{"force", false}}, &TRunner::Copy},
-            {"resave", kResaveHelp, {}, &TRunner::Resave},
-            {"fix", kFixHelp, {}, &TRunner::Fix},
+            {"info",
+             "show an ontology's metadata, statistics and link types",
+             kInfoHelp,
+             {},
+             &TRunner::Info},
+            {"check",
+             "report broken or suspicious records of an ontology file",
+             kCheckHelp,
+             {{"fail-on", true}},
+             &TRunner::Check},
+            {"copy",
+             "load an ontology and save it under another name",
+             kCopyHelp,
+             {{"force", false}},
+             &TRunner::Copy},
+            {"resave",
+             "load an ontology and save it in place, keeping a backup",
+             kResaveHelp,
+             {},
+             &TRunner::Resave},
+            {"fix",
+             "remove what the save-time checks offer to remove, then save in place",
+             kFixHelp,
+             {},
+             &TRunner::Fix},
             {"generate",
+             "write a synthetic ontology of N concepts",
              kGenerateHelp,
              {{"seed", true}, {"user", true}, {"now", true}, {"force", false}},
              &TRunner::Generate},
-            {"import-csv", kImportCsvHelp, ImportCsvOptions(), &TRunner::ImportCsv},
-            {"export-csv", kExportCsvHelp, ExportCsvOptions(), &TRunner::ExportCsv},
-            {"export-docx", kExportDocxHelp, ExportDocxOptions(), &TRunner::ExportDocx},
-            {"import-text", kImportTextHelp, ImportTextOptions(), &TRunner::ImportText},
-            {"help", kHelpHelp, {}, &TRunner::Help},
+            {"import-csv", "add the rows of a CSV file as concepts, as the CSV import wizard does",
+             kImportCsvHelp, ImportCsvOptions(), &TRunner::ImportCsv},
+            {"export-csv",
+             "write concepts with their subtrees to a CSV file, as the CSV export does",
+             kExportCsvHelp, ExportCsvOptions(), &TRunner::ExportCsv},
+            {"export-docx",
+             "write the whole ontology as a Word document (.docx), as the Word export does",
+             kExportDocxHelp, ExportDocxOptions(), &TRunner::ExportDocx},
+            {"import-text", "add one concept per line of a text file beside an item, then save",
+             kImportTextHelp, ImportTextOptions(), &TRunner::ImportText},
+            {"help", "show this text or the help of one command", kHelpHelp, {}, &TRunner::Help},
         };
         return commands;
+    }
+
+    // The command list is made from the command table, its columns aligned by display width.
+    static std::string GeneralHelp() {
+        std::size_t width = 0;
+        for (const TCommand& command : Commands()) {
+            width = std::max(width, DisplayWidth(command.Name));
+        }
+        std::string text(kGeneralHelpHead);
+        for (const TCommand& command : Commands()) {
+            text +=
+                "  " + PadRight(command.Name, width) + "  " + std::string(command.Summary) + "\n";
+        }
+        text += kGeneralHelpTail;
+        return text;
     }
 
     static const TCommand* Find(std::string_view name) {
@@ -389,11 +436,8 @@ private:
     // An existing output is refused before any work (loading can take long for a large file)
     // unless force is given; true, with the reason on stderr, when it was refused.
     bool RefuseExisting(const std::string& path, bool force) {
-        if (force || !FileExists(path)) {
-            return false;
-        }
-        ReportExisting(path);
-        return true;
+        return RefuseOutput(path, force, m_err,
+                            " (the previous file is then kept as '" + BackupNameOf(path) + "')");
     }
 
     void ReportExisting(const std::string& path) {
@@ -467,13 +511,19 @@ private:
         RequirePositionals(args, 1, "FILE");
         TSession session;
         Load(session, args.Positionals[0]);
+        const std::string failOn = args.Value("fail-on").value_or("error");
+        if (failOn != "error" && failOn != "warning" && failOn != "none") {
+            throw EUsageError("--fail-on must be error, warning or none, not '" + failOn + "'");
+        }
         const TCheckResult result = CheckOntology(session.Store, m_text);
         for (const TFinding& finding : result.Findings) {
             m_out << FormatFinding(finding) << '\n';
         }
         m_out << FormatSummary(result) << '\n';
         m_text.ReportUnreadable();
-        return result.Errors > 0 ? kExitFailure : kExitOk;
+        const bool failed =
+            (failOn != "none" && result.Errors > 0) || (failOn == "warning" && result.Warnings > 0);
+        return failed ? kExitFailure : kExitOk;
     }
 
     int Copy(const TParsedArguments& args) {
@@ -498,8 +548,8 @@ private:
         TSession session;
         Load(session, args.Positionals[0]);
         session.Store.SaveOntologyFile(session.Ontology, true);
-        m_out << "resave: wrote " << args.Positionals[0] << " (previous version kept as "
-              << session.Ontology.BackupFileName() << ")\n";
+        m_out << "resave: wrote " << args.Positionals[0]
+              << BackupNote(session.Store, session.Ontology, m_err) << '\n';
         return kExitOk;
     }
 
@@ -513,10 +563,25 @@ private:
         for (const std::string& removed : removals.Removed) {
             m_out << "fix: removed " << removed << '\n';
         }
+        if (const int joined = session.Store.MergeDuplicateLabels(); joined > 0) {
+            m_out << "fix: joined " << joined << " label(s) into the label of the same text\n";
+        }
         session.Store.SaveOntologyFile(session.Ontology, true);
         m_out << "fix: " << removals.Removed.size() << " mirror image(s) removed; wrote "
-              << args.Positionals[0] << " (previous version kept as "
-              << session.Ontology.BackupFileName() << ")\n";
+              << args.Positionals[0] << BackupNote(session.Store, session.Ontology, m_err) << '\n';
+        // What fix cannot repair is still there: say so, so that a script does not take the
+        // file for sound.
+        const TCheckResult left = CheckOntology(session.Store, m_text);
+        if (left.Errors > 0) {
+            for (const TFinding& finding : left.Findings) {
+                if (finding.Severity == TSeverity::Error) {
+                    m_err << FormatFinding(finding) << '\n';
+                }
+            }
+            m_err << kProgram << ": fix: " << left.Errors
+                  << " error(s) remain that fix cannot repair\n";
+            return kExitFailure;
+        }
         return kExitOk;
     }
 
@@ -558,7 +623,7 @@ private:
 
     int Help(const TParsedArguments& args) {
         if (args.Positionals.empty()) {
-            m_out << kGeneralHelp;
+            m_out << GeneralHelp();
             return kExitOk;
         }
         RequirePositionals(args, 1, "COMMAND");

@@ -97,6 +97,7 @@ public:
 
     TCheckResult Run() {
         ReadTables();
+        CheckRecordCounters();
         CheckConcepts();
         CheckHierarchy();
         CheckLinkTypes();
@@ -130,6 +131,20 @@ private:
                                   {kFieldRecordNo, kFieldConceptNo, kFieldTermNo});
         m_linkTypeRows = ReadColumns<1>(m_store.DtStOriginalLinkType, {kFieldLinkCode});
         m_concepts = Number(m_conceptRows, kNo);
+    }
+
+    // A counter at or below a stored number was raised when the file was read (so nothing is
+    // numbered twice); the file itself still holds the low one until it is saved.
+    void CheckRecordCounters() {
+        for (store::TTable* table : m_store.Tables()) {
+            if (const auto stored = table->AutoIncRaisedFrom()) {
+                Add(TSeverity::Warning, "record-counter-low",
+                    table->TableName() + ": the stored record counter (AUTOINCVALUE) " +
+                        std::to_string(*stored) +
+                        " is not above the highest record number; raised to " +
+                        std::to_string(table->AutoIncValue()));
+            }
+        }
     }
 
     void Add(TSeverity severity, std::string kind, std::string text) {
@@ -570,6 +585,7 @@ private:
         }
         TCursor labels;
         labels.CloneCursor(m_store.DtStOriginalTerms, true);
+        ReportEqualLabelTexts(labels);
         for (std::size_t t = 0; t < used.size(); ++t) {
             if (used[t]) {
                 continue;
@@ -582,6 +598,30 @@ private:
                 "label " + std::to_string(terms.Numbers[t]) + " \"" +
                     OneLine(m_text.ToTerminal(text)) + "\" is used by no concept");
         }
+    }
+
+    // Two labels of one text are one label to the user, but a lookup finds only the first;
+    // "fix" joins them (TDataModule1::MergeDuplicateLabels).
+    void ReportEqualLabelTexts(TCursor& labels) {
+        std::vector<std::pair<std::string, std::int32_t>> texts;
+        labels.SetIndexFieldNames(store::kFieldTermNo);
+        for (labels.First(); !labels.Eof(); labels.Next()) {
+            texts.emplace_back(labels.FieldByName(store::kFieldTermString).AsString(),
+                               labels.FieldByName(store::kFieldTermNo).AsInteger());
+        }
+        std::stable_sort(texts.begin(), texts.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (std::size_t i = 1, first = 0; i < texts.size(); ++i) {
+            if (texts[i].first != texts[first].first) {
+                first = i;
+                continue;
+            }
+            Add(TSeverity::Warning, "label-same-text",
+                "label " + std::to_string(texts[i].second) + " \"" +
+                    OneLine(m_text.ToTerminal(texts[i].first)) + "\" has the text of label " +
+                    std::to_string(texts[first].second));
+        }
+        labels.SetIndexFieldNames("");
     }
 
     store::TDataModule1& m_store;

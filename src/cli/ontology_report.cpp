@@ -21,30 +21,65 @@ std::string TwoDigits(int n) {
     return buffer;
 }
 
-// One metadata entry as "key = value" with the further lines of a multi-line value below the
-// value column.
-void WriteMetadataLine(const std::string& line, std::size_t keyWidth, TTerminalText& text,
-                       std::ostream& out) {
-    const std::size_t equals = line.find('=');
-    if (equals == std::string::npos) {
-        out << "  " << OneLine(text.ToTerminal(line)) << '\n';
-        return;
-    }
-    const std::string key = text.ToTerminal(line.substr(0, equals));
-    const std::string value = ToUnixLineBreaks(text.ToTerminal(line.substr(equals + 1)));
-    const std::string indent(2 + keyWidth + 3, ' ');
-    out << "  " << PadRight(key, keyWidth) << " = ";
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = value.find('\n', start);
-        out << OneLine(value.substr(start, end == std::string::npos ? end : end - start)) << '\n';
-        if (end == std::string::npos) {
-            break;
+// Keys wider than this are written as they are and do not widen the key column, so that one
+// huge key cannot pad every other entry.
+constexpr std::size_t kMaxKeyColumn = 24;
+// The further lines of a value go below the value column while the indentation written so far
+// stays within the metadata's own size; beyond that they get this short indent. The report of a
+// hostile file (thousands of empty continuation lines) thus stays a small multiple of its size.
+constexpr std::string_view kShortIndent = "    ";
+
+// Writes the metadata entries as "key = value" lines.
+class TMetadataWriter {
+public:
+    TMetadataWriter(const store::TOntology& ontology, TTerminalText& text, std::ostream& out)
+        : m_text(text), m_out(out) {
+        for (const std::string& line : ontology.Lines()) {
+            m_budget += line.size() + 2;
+            const std::size_t equals = line.find('=');
+            if (equals != std::string::npos && equals <= kMaxKeyColumn * 2) {
+                const std::size_t width = DisplayWidth(text.ToTerminal(line.substr(0, equals)));
+                if (width <= kMaxKeyColumn) {
+                    m_keyWidth = std::max(m_keyWidth, width);
+                }
+            }
         }
-        start = end + 1;
-        out << indent;
     }
-}
+
+    void Write(const std::string& line) {
+        const std::size_t equals = line.find('=');
+        if (equals == std::string::npos) {
+            m_out << "  " << OneLine(m_text.ToTerminal(line)) << '\n';
+            return;
+        }
+        const std::string key = m_text.ToTerminal(line.substr(0, equals));
+        const std::string value = ToUnixLineBreaks(m_text.ToTerminal(line.substr(equals + 1)));
+        const std::string aligned(2 + m_keyWidth + 3, ' ');
+        m_out << "  " << PadRight(key, m_keyWidth) << " = ";
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t end = value.find('\n', start);
+            m_out << OneLine(value.substr(start, end == std::string::npos ? end : end - start))
+                  << '\n';
+            if (end == std::string::npos) {
+                break;
+            }
+            start = end + 1;
+            if (m_budget >= aligned.size()) {
+                m_budget -= aligned.size();
+                m_out << aligned;
+            } else {
+                m_out << kShortIndent;
+            }
+        }
+    }
+
+private:
+    TTerminalText& m_text;
+    std::ostream& m_out;
+    std::size_t m_keyWidth = 0;
+    std::size_t m_budget = 0;
+};
 
 }  // namespace
 
@@ -74,11 +109,6 @@ std::string DateTimeText(TDateTime moment) {
            TimeOfDayText(moment);
 }
 
-std::string TimeOfDayText(TDateTime moment) {
-    const store::TCivilTime c = moment.ToCivil();
-    return TwoDigits(c.Hour) + ":" + TwoDigits(c.Minute) + ":" + TwoDigits(c.Second);
-}
-
 std::vector<std::string> InformationLines(store::TDataModule1& store,
                                           const store::TOntology& ontology, TTerminalText& text) {
     const TLastEdit last = FindLastEdit(store);
@@ -106,18 +136,12 @@ void WriteInfo(store::TDataModule1& store, const store::TOntology& ontology, TTe
     out << "ファイル: " << ontology.FileName() << "\n\n";
 
     out << "メタデータ:\n";
-    std::size_t keyWidth = 0;
-    for (const std::string& line : ontology.Lines()) {
-        const std::size_t equals = line.find('=');
-        if (equals != std::string::npos) {
-            keyWidth = std::max(keyWidth, DisplayWidth(text.ToTerminal(line.substr(0, equals))));
-        }
-    }
     if (ontology.Count() == 0) {
         out << "  (なし)\n";
     }
+    TMetadataWriter metadata(ontology, text, out);
     for (const std::string& line : ontology.Lines()) {
-        WriteMetadataLine(line, keyWidth, text, out);
+        metadata.Write(line);
     }
 
     out << "\n情報:\n";

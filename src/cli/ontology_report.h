@@ -29,7 +29,7 @@ TLastEdit FindLastEdit(store::TDataModule1& store);
 
 // "2024/04/01 09:05:03" and "09:05:03".
 std::string DateTimeText(store::TDateTime moment);
-std::string TimeOfDayText(store::TDateTime moment);
+using store::TimeOfDayText;
 
 // The lines of the information page as the properties dialog fills them, in UTF-8.
 std::vector<std::string> InformationLines(store::TDataModule1& store,

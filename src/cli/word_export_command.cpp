@@ -6,6 +6,7 @@
 #include "cli.h"
 #include "data_module.h"
 #include "ontology.h"
+#include "output_files.h"
 #include "word_export.h"
 
 namespace velmora::cli {
@@ -39,9 +40,7 @@ int RunExportDocx(const TParsedArguments& args, std::ostream& out, std::ostream&
     RequirePositionals(args, 2, "FILE.ont and OUT.docx");
     const std::string& in = args.Positionals[0];
     const std::string& docx = args.Positionals[1];
-    std::error_code error;
-    if (!args.Has("force") && std::filesystem::exists(docx, error)) {
-        err << kProgram << ": '" << docx << "' already exists; use --force to replace it\n";
+    if (RefuseOutput(docx, args.Has("force"), err)) {
         return kExitFailure;
     }
 

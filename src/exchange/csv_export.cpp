@@ -1,9 +1,6 @@
 #include "csv_export.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
 #include <memory>
 #include <span>
 #include <unordered_map>
@@ -24,14 +21,6 @@ constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kNull = "(NULL)";
 // Concept numbers below this are remembered in a bitmap (at most 8 MiB).
 constexpr std::int32_t kBitmapLimit = 1 << 26;
-
-// A name beside the target that no other export uses at the same time; hidden, so that a
-// leftover after a crash does not look like a result.
-std::string TemporaryNameFor(const std::string& path) {
-    static std::atomic<unsigned> counter{0};
-    return store::DirectoryOf(path) + "/." + store::NameOf(path) + ".exporting-" +
-           std::to_string(::getpid()) + "-" + std::to_string(++counter);
-}
 
 int FieldIndex(const TCursor& cursor, std::string_view name) {
     const int index = cursor.FindFieldIndex(name);
@@ -599,26 +588,11 @@ void TDataModuleExport::AppendCSVLine(std::string& out, const TConceptData& c, b
 
 void TDataModuleExport::SaveFile(const std::string& path,
                                  std::initializer_list<std::string_view> parts) {
-    store::TFileSystem& fs = *m_fileSystem;
-    const std::string temporary = TemporaryNameFor(path);
-    std::unique_ptr<store::TFile> file = fs.CreateNew(temporary);
-    try {
-        for (const std::string_view part : parts) {
-            file->Write(part.data(), part.size());
-        }
-        file->Sync();
-        file->Close();
-        file.reset();
-        fs.Rename(temporary, path);
-    } catch (...) {
-        file.reset();
-        try {
-            fs.Remove(temporary);
-        } catch (const store::EVelmoraError&) {
-            // The export has failed already; that error is the one to report.
-        }
-        throw;
+    store::TFileReplacement file(*m_fileSystem, path);
+    for (const std::string_view part : parts) {
+        file.Write(part);
     }
+    file.Commit();
 }
 
 }  // namespace velmora::exchange

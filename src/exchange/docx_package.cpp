@@ -1,11 +1,9 @@
 #include "docx_package.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 #include <zip.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -53,12 +51,6 @@ std::size_t SequenceLength(std::string_view s) {
         }
     }
     return n;
-}
-
-std::string TemporaryNameFor(const std::string& path) {
-    static std::atomic<unsigned> counter{0};
-    return store::DirectoryOf(path) + "/." + store::NameOf(path) + ".writing-" +
-           std::to_string(::getpid()) + "-" + std::to_string(++counter);
 }
 
 // The target as the source's relationship part names it: relative to the source's folder
@@ -510,30 +502,15 @@ void TPackage::Write(const std::string& path, TCompression compression,
     }
     archive.Finish();
 
-    const std::string temporary = TemporaryNameFor(path);
-    std::unique_ptr<store::TFile> file;
     try {
-        file = fileSystem.CreateNew(temporary);
+        store::TFileReplacement file(fileSystem, path);
         std::string buffer(kBlockSize, '\0');
         while (const std::size_t n = archive.Read(buffer.data(), buffer.size())) {
-            file->Write(buffer.data(), n);
+            file.Write(buffer.data(), n);
         }
-        file->Sync();
-        file->Close();
-        file.reset();
-        fileSystem.Rename(temporary, path);
-    } catch (...) {
-        file.reset();
-        try {
-            fileSystem.Remove(temporary);
-        } catch (const store::EVelmoraError&) {
-            // The write has failed already; that error is the one to report.
-        }
-        try {
-            throw;
-        } catch (const store::EFileSystemError& e) {
-            throw EDocxError("Word 文書 " + path + " を保存できません: " + e.what());
-        }
+        file.Commit();
+    } catch (const store::EFileSystemError& e) {
+        throw EDocxError("Word 文書を保存できません\r\n" + std::string(e.what()));
     }
 }
 

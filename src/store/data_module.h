@@ -109,9 +109,12 @@ public:
     // name. Only a save that succeeded merges the change logs and clears the undo stack and
     // both flags. Without overwrite an existing file is replaced only when the questioner
     // answers Yes; the result is false when it did not.
+    // A save goes ahead when the backup cannot be made (a folder in its place, a name too
+    // long): LastBackupProblem then says why no previous version was kept; empty otherwise.
     void LoadOntologyFile(TOntology& ontology);
     bool SaveOntologyFile(TOntology& ontology, bool overwrite);
     void WriteOntologyFile(TOntology& ontology, const std::string& name);
+    const std::string& LastBackupProblem() const { return m_lastBackupProblem; }
     // REQUIRES (both): the object outlives the store or is replaced first.
     void SetFileSystem(TFileSystem& fileSystem) { m_fileSystem = &fileSystem; }
     void SetQuestioner(TQuestioner& questioner) { m_questioner = &questioner; }
@@ -176,6 +179,7 @@ private:
 
     const TStoreContext& m_context;
     TFileSystem* m_fileSystem;
+    std::string m_lastBackupProblem;
     TQuestioner* m_questioner;
     TTable* const m_tables[5];
     std::vector<TAttachListener> m_attachListeners;

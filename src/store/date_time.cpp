@@ -77,4 +77,12 @@ TCivilTime TDateTime::ToCivil() const {
     return c;
 }
 
+std::string TimeOfDayText(TDateTime moment) {
+    const TCivilTime c = moment.ToCivil();
+    const auto two = [](int n) {
+        return std::string{static_cast<char>('0' + n / 10), static_cast<char>('0' + n % 10)};
+    };
+    return two(c.Hour) + ":" + two(c.Minute) + ":" + two(c.Second);
+}
+
 }  // namespace velmora::store

@@ -5,6 +5,7 @@
 
 #include <compare>
 #include <cstdint>
+#include <string>
 
 namespace velmora::store {
 
@@ -44,5 +45,8 @@ public:
 private:
     std::int64_t m_ms = 0;
 };
+
+// The time of day as "hh:mm:ss" (24 hours), as an ontology's CreatedDay holds it.
+std::string TimeOfDayText(TDateTime moment);
 
 }  // namespace velmora::store

@@ -11,9 +11,11 @@
 namespace velmora::store {
 namespace {
 
-[[noreturn]] void Fail(const std::string& what, const std::string& path, int error) {
-    throw EFileSystemError(what + " " + path + ": " + std::strerror(error));
+[[noreturn]] void Fail(const std::string& path, int error) {
+    throw EFileSystemError(path + ": " + ReasonText(error), error);
 }
+
+constexpr const char* kNotAFile = "通常のファイルではありません (パイプや装置は読み書きできません)";
 
 class TPosixFile : public TFile {
 public:
@@ -32,7 +34,7 @@ public:
                 continue;
             }
             if (r < 0) {
-                Fail("read", m_path, errno);
+                Fail(m_path, errno);
             }
             if (r == 0) {
                 break;
@@ -50,7 +52,7 @@ public:
                 continue;
             }
             if (w <= 0) {
-                Fail("write", m_path, w < 0 ? errno : ENOSPC);
+                Fail(m_path, w < 0 ? errno : ENOSPC);
             }
             done += static_cast<std::size_t>(w);
         }
@@ -58,21 +60,21 @@ public:
 
     void Seek(std::int64_t position) override {
         if (::lseek(m_fd, position, SEEK_SET) < 0) {
-            Fail("seek", m_path, errno);
+            Fail(m_path, errno);
         }
     }
 
     std::int64_t Size() override {
         struct stat st {};
         if (::fstat(m_fd, &st) != 0) {
-            Fail("stat", m_path, errno);
+            Fail(m_path, errno);
         }
         return st.st_size;
     }
 
     void Sync() override {
         if (::fsync(m_fd) != 0) {
-            Fail("fsync", m_path, errno);
+            Fail(m_path, errno);
         }
     }
 
@@ -80,7 +82,7 @@ public:
         const int fd = m_fd;
         m_fd = -1;
         if (fd >= 0 && ::close(fd) != 0) {
-            Fail("close", m_path, errno);
+            Fail(m_path, errno);
         }
     }
 
@@ -96,50 +98,88 @@ public:
         return ::stat(path.c_str(), &st) == 0;
     }
 
-    std::unique_ptr<TFile> OpenRead(const std::string& path) override {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            Fail("open", path, errno);
+    std::optional<TFileStatus> Status(const std::string& path) override {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) {
+            if (errno == ENOENT) {
+                return std::nullopt;
+            }
+            Fail(path, errno);
         }
-        return std::make_unique<TPosixFile>(fd, path);
+        TFileStatus status;
+        status.Kind = S_ISREG(st.st_mode)   ? TFileStatus::TKind::Regular
+                      : S_ISDIR(st.st_mode) ? TFileStatus::TKind::Directory
+                                            : TFileStatus::TKind::Other;
+        status.Mode = st.st_mode & 07777;
+        // access() says yes to root for any file; a file without any write bit counts as
+        // read-only for everybody, as careful editors treat it.
+        status.Writable = (st.st_mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0;
+        return status;
+    }
+
+    std::unique_ptr<TFile> OpenRead(const std::string& path) override {
+        // Non-blocking, so that opening a pipe without a writer does not hang before the check.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) {
+            Fail(path, errno);
+        }
+        auto file = std::make_unique<TPosixFile>(fd, path);
+        struct stat st {};
+        if (::fstat(fd, &st) != 0) {
+            Fail(path, errno);
+        }
+        if (S_ISDIR(st.st_mode)) {
+            Fail(path, EISDIR);
+        }
+        if (!S_ISREG(st.st_mode)) {
+            throw EFileSystemError(path + ": " + kNotAFile, EINVAL);
+        }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        return file;
     }
 
     std::unique_ptr<TFile> CreateNew(const std::string& path) override {
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
-            Fail("create", path, errno);
+            Fail(path, errno);
         }
         return std::make_unique<TPosixFile>(fd, path);
     }
 
     void Rename(const std::string& from, const std::string& to) override {
         if (::rename(from.c_str(), to.c_str()) != 0) {
-            Fail("rename to " + to + ":", from, errno);
+            Fail(from, errno);
         }
     }
 
     void Link(const std::string& existing, const std::string& newName) override {
         if (::link(existing.c_str(), newName.c_str()) != 0) {
-            Fail("link to " + newName + ":", existing, errno);
+            Fail(existing, errno);
         }
     }
 
     void Remove(const std::string& path) override {
         if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-            Fail("remove", path, errno);
+            Fail(path, errno);
         }
     }
 
     void SyncDirectory(const std::string& directory) override {
         const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) {
-            Fail("open", directory, errno);
+            Fail(directory, errno);
         }
         const int result = ::fsync(fd);
         const int error = errno;
         ::close(fd);
         if (result != 0) {
-            Fail("fsync", directory, error);
+            Fail(directory, error);
+        }
+    }
+
+    void SetMode(const std::string& path, unsigned mode) override {
+        if (::chmod(path.c_str(), static_cast<mode_t>(mode)) != 0) {
+            Fail(path, errno);
         }
     }
 };
@@ -207,6 +247,16 @@ TFileSystem& RealFileSystem() {
 bool TFaultyFileSystem::Exists(const std::string& path) {
     VELMORA_INJECT("stat " + path);
     return m_inner.Exists(path);
+}
+
+std::optional<TFileStatus> TFaultyFileSystem::Status(const std::string& path) {
+    VELMORA_INJECT("stat " + path);
+    return m_inner.Status(path);
+}
+
+void TFaultyFileSystem::SetMode(const std::string& path, unsigned mode) {
+    VELMORA_INJECT("chmod " + path);
+    m_inner.SetMode(path, mode);
 }
 
 std::unique_ptr<TFile> TFaultyFileSystem::OpenRead(const std::string& path) {
@@ -285,17 +335,36 @@ const std::string* TMemoryFileSystem::Get(const std::string& path) const {
     return it == m_files.end() ? nullptr : &it->second;
 }
 
+std::optional<TFileStatus> TMemoryFileSystem::Status(const std::string& path) {
+    if (!m_files.count(path)) {
+        return std::nullopt;
+    }
+    TFileStatus status;
+    if (const auto it = m_modes.find(path); it != m_modes.end()) {
+        status.Mode = it->second;
+        status.Writable = (it->second & 0222) != 0;
+    }
+    return status;
+}
+
+void TMemoryFileSystem::SetMode(const std::string& path, unsigned mode) {
+    if (!m_files.count(path)) {
+        Fail(path, ENOENT);
+    }
+    m_modes[path] = mode;
+}
+
 std::unique_ptr<TFile> TMemoryFileSystem::OpenRead(const std::string& path) {
     const auto it = m_files.find(path);
     if (it == m_files.end()) {
-        Fail("open", path, ENOENT);
+        Fail(path, ENOENT);
     }
     return std::make_unique<TMemoryFile>(nullptr, it->second);
 }
 
 std::unique_ptr<TFile> TMemoryFileSystem::CreateNew(const std::string& path) {
     if (m_files.count(path)) {
-        Fail("create", path, EEXIST);
+        Fail(path, EEXIST);
     }
     return std::make_unique<TMemoryFile>(&m_files[path], std::string());
 }
@@ -303,23 +372,255 @@ std::unique_ptr<TFile> TMemoryFileSystem::CreateNew(const std::string& path) {
 void TMemoryFileSystem::Rename(const std::string& from, const std::string& to) {
     const auto it = m_files.find(from);
     if (it == m_files.end()) {
-        Fail("rename", from, ENOENT);
+        Fail(from, ENOENT);
     }
     std::string bytes = std::move(it->second);
     m_files.erase(it);
     m_files[to] = std::move(bytes);
+    m_modes.erase(to);
+    if (const auto mode = m_modes.find(from); mode != m_modes.end()) {
+        m_modes[to] = mode->second;
+        m_modes.erase(mode);
+    }
 }
 
 void TMemoryFileSystem::Link(const std::string& existing, const std::string& newName) {
     // Without shared storage a link is a copy; nothing here writes into a file in place.
     const auto it = m_files.find(existing);
     if (it == m_files.end()) {
-        Fail("link", existing, ENOENT);
+        Fail(existing, ENOENT);
     }
     if (m_files.count(newName)) {
-        Fail("link", newName, EEXIST);
+        Fail(newName, EEXIST);
     }
     m_files[newName] = it->second;
+}
+
+std::string ReasonText(int error) {
+    switch (error) {
+        case ENOENT:
+            return "ファイルまたはフォルダーがありません";
+        case EACCES:
+            return "アクセスが許可されていません";
+        case EPERM:
+            return "操作が許可されていません";
+        case EROFS:
+            return "読み取り専用のファイルシステムです";
+        case ENOSPC:
+            return "ディスクに空きがありません";
+        case EDQUOT:
+            return "ディスクの使用量の上限を超えました";
+        case EISDIR:
+            return "フォルダーです";
+        case ENOTDIR:
+            return "パスの途中にフォルダーでないものがあります";
+        case ENAMETOOLONG:
+            return "ファイル名が長すぎます";
+        case EEXIST:
+            return "同じ名前のものが既にあります";
+        case ENOTEMPTY:
+            return "フォルダーが空ではありません";
+        case EIO:
+            return "入出力エラーが起きました";
+        case EMFILE:
+        case ENFILE:
+            return "開いているファイルが多すぎます";
+        case EBUSY:
+        case ETXTBSY:
+            return "使用中です";
+        case ELOOP:
+            return "シンボリックリンクが循環しています";
+        case EXDEV:
+            return "別のファイルシステムへは移せません";
+        case EFBIG:
+            return "ファイルが大きすぎます";
+        default:
+            return std::strerror(error);
+    }
+}
+
+std::string TemporaryNameBeside(const std::string& path) {
+    // Base 36 of a per-process sequence mixed with the process id: distinct within a process,
+    // and unlikely to meet another process's names (which exclusive creation catches anyway).
+    static std::uint64_t sequence = 0;
+    std::uint64_t n =
+        (static_cast<std::uint64_t>(::getpid()) << 24) ^ (++sequence * 0x9E3779B97F4A7C15ULL);
+    std::string name = ".vlm";
+    for (int i = 0; i < 8; ++i, n /= 36) {
+        name += "0123456789abcdefghijklmnopqrstuvwxyz"[n % 36];
+    }
+    return DirectoryOf(path) + "/" + name;
+}
+
+namespace {
+
+constexpr int kNameAttempts = 100;
+
+// Runs `step` with fresh temporary names until one is not taken.
+template <class TStep>
+std::string WithTemporaryName(const std::string& beside, TStep step) {
+    for (int attempt = 1;; ++attempt) {
+        std::string name = TemporaryNameBeside(beside);
+        try {
+            step(name);
+            return name;
+        } catch (const EFileSystemError& e) {
+            if (e.Error() != EEXIST || attempt == kNameAttempts) {
+                throw;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+TFileReplacement::TFileReplacement(TFileSystem& fs, std::string target)
+    : m_fs(fs), m_target(std::move(target)) {
+    try {
+        m_previous = m_fs.Status(m_target);
+    } catch (const EFileSystemError& e) {
+        Fail(e);
+    }
+    if (m_previous) {
+        if (m_previous->Kind == TFileStatus::TKind::Directory) {
+            throw EFileSystemError(m_target + ": " + ReasonText(EISDIR), EISDIR);
+        }
+        if (m_previous->Kind == TFileStatus::TKind::Other) {
+            throw EFileSystemError(m_target + ": " + kNotAFile, EINVAL);
+        }
+        if (!m_previous->Writable) {
+            throw EFileSystemError(m_target + ": 読み取り専用のファイルです", EACCES);
+        }
+    }
+    try {
+        m_temporary = WithTemporaryName(
+            m_target, [this](const std::string& name) { m_file = m_fs.CreateNew(name); });
+        if (m_previous) {
+            m_fs.SetMode(m_temporary, m_previous->Mode);
+        }
+    } catch (const EFileSystemError& e) {
+        // No destructor runs for a constructor that throws.
+        RemoveTemporary();
+        Fail(e);
+    }
+}
+
+void TFileReplacement::RemoveTemporary() noexcept {
+    m_file.reset();
+    if (m_temporary.empty()) {
+        return;
+    }
+    try {
+        m_fs.Remove(m_temporary);
+    } catch (const EVelmoraError&) {
+        // The replacement has failed already; that error is the one reported.
+    }
+}
+
+TFileReplacement::~TFileReplacement() {
+    if (!m_committed) {
+        RemoveTemporary();
+    }
+}
+
+void TFileReplacement::Fail(const EFileSystemError& e) const {
+    // The temporary file is an inner detail: the user named the target.
+    if (e.Error() != 0 && e.Error() != EINVAL) {
+        throw EFileSystemError(m_target + ": " + ReasonText(e.Error()), e.Error());
+    }
+    throw EFileSystemError(m_target + ": " + e.what(), e.Error());
+}
+
+void TFileReplacement::Write(const void* buffer, std::size_t n) {
+    try {
+        m_file->Write(buffer, n);
+    } catch (const EFileSystemError& e) {
+        Fail(e);
+    }
+}
+
+void TFileReplacement::Seek(std::int64_t position) {
+    try {
+        m_file->Seek(position);
+    } catch (const EFileSystemError& e) {
+        Fail(e);
+    }
+}
+
+void TFileReplacement::KeepBackup(const std::string& backupName) {
+    // The previous version gets the backup name while keeping its own: a hard link where the
+    // file system has them, else a copy. It goes to a temporary name first and is renamed over
+    // the older backup, so a failure keeps the older backup rather than none.
+    std::string staged;
+    try {
+        try {
+            staged = WithTemporaryName(
+                m_target, [this](const std::string& name) { m_fs.Link(m_target, name); });
+        } catch (const EFileSystemError& e) {
+            if (e.Error() == ENAMETOOLONG || e.Error() == ENOSPC || e.Error() == EDQUOT) {
+                throw;
+            }
+            staged = WithTemporaryName(m_target, [this](const std::string& name) {
+                std::unique_ptr<TFile> from = m_fs.OpenRead(m_target);
+                std::unique_ptr<TFile> to = m_fs.CreateNew(name);
+                std::string block(1 << 20, '\0');
+                while (const std::size_t n = from->Read(block.data(), block.size())) {
+                    to->Write(block.data(), n);
+                }
+                to->Sync();
+                to->Close();
+            });
+        }
+        m_fs.Rename(staged, backupName);
+    } catch (const EFileSystemError& e) {
+        if (!staged.empty()) {
+            try {
+                m_fs.Remove(staged);
+            } catch (const EVelmoraError&) {
+            }
+        }
+        const int error = e.Error();
+        m_backupProblem = backupName + ": " + (error ? ReasonText(error) : std::string(e.what()));
+    }
+}
+
+void TFileReplacement::Commit(const std::string& backupName) {
+    try {
+        m_file->Sync();
+        m_file->Close();
+        m_file.reset();
+        m_previous = m_fs.Status(m_target);
+        if (m_previous && !backupName.empty()) {
+            KeepBackup(backupName);
+        }
+        m_fs.Rename(m_temporary, m_target);
+        m_committed = true;
+    } catch (const EFileSystemError& e) {
+        Fail(e);
+    }
+    try {
+        m_fs.SyncDirectory(DirectoryOf(m_target));
+    } catch (const EFileSystemError& e) {
+        // The new file may not survive a crash, so the replacement has failed: the previous
+        // version goes back under its name when a backup holds it, and a new name goes.
+        try {
+            if (!m_previous) {
+                m_fs.Remove(m_target);
+            } else if (!backupName.empty() && m_backupProblem.empty()) {
+                const std::string restore = WithTemporaryName(
+                    m_target, [&](const std::string& name) { m_fs.Link(backupName, name); });
+                try {
+                    m_fs.Rename(restore, m_target);
+                } catch (const EVelmoraError&) {
+                    m_fs.Remove(restore);
+                    throw;
+                }
+            }
+        } catch (const EVelmoraError&) {
+            // Best effort: the replacement has failed already and reports that.
+        }
+        Fail(e);
+    }
 }
 
 std::string DirectoryOf(const std::string& path) {

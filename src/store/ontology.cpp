@@ -150,15 +150,18 @@ void TOntology::LoadFromStream(TStream& stream) {
     }
 
     std::vector<std::string> lines;
-    const auto add = [&lines](std::string_view line) {
+    // Whether the last entry has a key, noted once per entry: searching a long value for its
+    // "=" again at each continuation line would make reading quadratic.
+    bool lastHasKey = false;
+    const auto add = [&lines, &lastHasKey](std::string_view line) {
         // A TAB line continues the value of the entry before it only when that entry has a key;
         // otherwise it is an ordinary line, as in a file that knows no continuations.
-        if (!line.empty() && line.front() == kContinuation && !lines.empty() &&
-            lines.back().find('=') != std::string::npos) {
+        if (!line.empty() && line.front() == kContinuation && lastHasKey) {
             lines.back() += kBreak;
             lines.back().append(line.substr(1));
         } else {
             lines.emplace_back(line);
+            lastHasKey = line.find('=') != std::string_view::npos;
         }
     };
 

@@ -1,11 +1,9 @@
 // The ontology file: a 40-byte magic text, a directory of six signed 64-bit little-endian
 // lengths, then the metadata stream and the five table packets back to back (doc/file_format.md).
 
-#include <unistd.h>
-
 #include <array>
-#include <atomic>
 #include <cstring>
+#include <optional>
 
 #include "data_module.h"
 #include "ontology.h"
@@ -50,44 +48,6 @@ std::string EncodeDirectory(const std::array<std::int64_t, kStreamCount>& length
         }
     }
     return bytes;
-}
-
-// A name beside the target that no other save uses at the same time.
-std::string TemporaryNameFor(const std::string& path, const char* purpose) {
-    static std::atomic<unsigned> counter{0};
-    return DirectoryOf(path) + "/." + NameOf(path) + "." + purpose + "-" +
-           std::to_string(::getpid()) + "-" + std::to_string(++counter);
-}
-
-// Writes bytes to a new file and makes sure they reached the disk.
-void WriteNewFile(TFileSystem& fs, const std::string& path, const std::string& bytes) {
-    std::unique_ptr<TFile> file = fs.CreateNew(path);
-    file->Write(bytes.data(), bytes.size());
-    file->Sync();
-    file->Close();
-}
-
-std::string ReadWholeFile(TFileSystem& fs, const std::string& path) {
-    std::unique_ptr<TFile> file = fs.OpenRead(path);
-    std::string bytes(static_cast<std::size_t>(file->Size()), '\0');
-    bytes.resize(file->Read(bytes.data(), bytes.size()));
-    file->Close();
-    return bytes;
-}
-
-// Puts the previous version (kept under backup) back under name, or removes name when there
-// was no previous version. Best effort: the save has failed already and reports that.
-void RestorePrevious(TFileSystem& fs, const std::string& name, const std::string& backup) {
-    try {
-        if (backup.empty()) {
-            fs.Remove(name);
-            return;
-        }
-        const std::string restore = TemporaryNameFor(name, "restore");
-        fs.Link(backup, restore);
-        fs.Rename(restore, name);
-    } catch (const EVelmoraError&) {
-    }
 }
 
 }  // namespace
@@ -154,6 +114,7 @@ void TDataModule1::LoadOntologyFile(TOntology& ontology) {
 
 bool TDataModule1::SaveOntologyFile(TOntology& ontology, bool overwrite) {
     const std::string name = ontology.FileName();
+    m_lastBackupProblem.clear();
     if (name.empty()) {
         throw EVelmoraError("ERROR: ファイルセーブできません. ファイル名がありません.");
     }
@@ -167,79 +128,38 @@ bool TDataModule1::SaveOntologyFile(TOntology& ontology, bool overwrite) {
 }
 
 void TDataModule1::WriteOntologyFile(TOntology& ontology, const std::string& name) {
-    TFileSystem& fs = *m_fileSystem;
+    m_lastBackupProblem.clear();
     // A pending edit is finished first (posted when a field was set), as merging would.
     for (TTable* table : m_tables) {
         table->SavePoint();
     }
-    const std::string temporary = TemporaryNameFor(name, "saving");
-    std::unique_ptr<TFile> file;
+    std::optional<TFileReplacement> file;
     try {
-        file = fs.CreateNew(temporary);
+        file.emplace(*m_fileSystem, name);
     } catch (const EFileSystemError& e) {
         throw EVelmoraError(CannotCreate(name) + "\r\n" + e.what());
     }
-    bool existed = false;
     try {
-        file->Write(kMagic.data(), kMagic.size());
+        file->Write(kMagic);
         std::array<std::int64_t, kStreamCount> lengths{};
-        file->Write(EncodeDirectory(lengths).data(), kDirectorySize);
+        file->Write(EncodeDirectory(lengths));
         TMemoryStream buffer;
         ontology.SaveToStream(buffer);
         lengths[0] = buffer.Size();
-        file->Write(buffer.Bytes().data(), buffer.Bytes().size());
+        file->Write(buffer.Bytes());
         for (std::size_t t = 0; t < 5; ++t) {
             buffer.Clear();
             SaveTableToStream(*m_tables[t], buffer);
             lengths[t + 1] = buffer.Size();
-            file->Write(buffer.Bytes().data(), buffer.Bytes().size());
+            file->Write(buffer.Bytes());
         }
         file->Seek(static_cast<std::int64_t>(kMagic.size()));
-        file->Write(EncodeDirectory(lengths).data(), kDirectorySize);
-        file->Sync();
-        file->Close();
-
-        // The previous version becomes the backup while it also keeps its own name: a hard
-        // link where the file system has them, else a copy.
-        existed = fs.Exists(name);
-        if (existed) {
-            const std::string backup = ontology.BackupFileName();
-            fs.Remove(backup);
-            try {
-                fs.Link(name, backup);
-            } catch (const EFileSystemError&) {
-                const std::string copy = TemporaryNameFor(name, "backup");
-                try {
-                    WriteNewFile(fs, copy, ReadWholeFile(fs, name));
-                    fs.Rename(copy, backup);
-                } catch (...) {
-                    fs.Remove(copy);
-                    throw;
-                }
-            }
-        }
-        fs.Rename(temporary, name);
-        try {
-            fs.SyncDirectory(DirectoryOf(name));
-        } catch (const EVelmoraError&) {
-            // The new file may not survive a crash, so the save has failed: the previous
-            // version goes back under its name (or the name goes, if there was none).
-            RestorePrevious(fs, name, existed ? ontology.BackupFileName() : std::string());
-            throw;
-        }
-    } catch (const EVelmoraError& e) {
-        file.reset();
-        try {
-            fs.Remove(temporary);
-        } catch (const EVelmoraError&) {
-            // The save has failed already; that error is the one to report.
-        }
-        throw EVelmoraError(std::string(kStreamWriteError) + "\r\n" + name + ": " + e.what());
-    } catch (...) {
-        file.reset();
-        fs.Remove(temporary);
-        throw;
+        file->Write(EncodeDirectory(lengths));
+        file->Commit(ontology.BackupFileName());
+    } catch (const EFileSystemError& e) {
+        throw EVelmoraError(std::string(kStreamWriteError) + "\r\n" + e.what());
     }
+    m_lastBackupProblem = file->BackupProblem();
     // Only now is the file safely in place: the changes count as saved.
     for (TTable* table : m_tables) {
         table->MergeChangeLog();

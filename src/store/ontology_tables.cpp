@@ -74,8 +74,9 @@ std::vector<TFieldDef> TermsFieldDefs() {
     return {
         Field(kFieldTermNo, TFieldKind::AutoInc),
         Field(kFieldTermString, TFieldKind::Text, kTermWidth),
-        // Never written or read, but part of every file.
-        Field(kFieldTermYomigana, TFieldKind::Text, kTextWidth),
+        // Never written or read; part of every file this program writes, but a file without it
+        // is read all the same.
+        TFieldDef{std::string(kFieldTermYomigana), TFieldKind::Text, kTextWidth, true},
     };
 }
 

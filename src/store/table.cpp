@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <optional>
 
 #include "code_page.h"
 #include "row_index.h"
@@ -280,6 +281,7 @@ struct TTableData {
     std::vector<TRowPtr> rows;  // by slot, in order of addition; null once deleted
     std::size_t live = 0;
     std::int32_t autoInc = 1;
+    std::optional<std::int32_t> autoIncRaisedFrom;
     std::vector<TChange> log;
     std::map<std::vector<int>, std::unique_ptr<TIndexEntry>> indexes;
     bool open = true;
@@ -1550,6 +1552,14 @@ std::int32_t TTable::AutoIncValue() const {
 
 void TTable::SetAutoIncValue(std::int32_t next) {
     Data().autoInc = next;
+}
+
+std::optional<std::int32_t> TTable::AutoIncRaisedFrom() const {
+    return Data().autoIncRaisedFrom;
+}
+
+void TTable::NoteAutoIncRaisedFrom(std::int32_t stored) {
+    Data().autoIncRaisedFrom = stored;
 }
 
 void TTable::ForEachRecord(const std::function<void(std::span<const TValue>)>& visit) const {

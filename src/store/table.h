@@ -28,6 +28,7 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -46,8 +47,13 @@ struct TFieldDef {
     TFieldKind Kind = TFieldKind::Integer;
     // Width in bytes for Text; the declared (non-limiting) size for Memo; 0 otherwise.
     int Size = 0;
+    // A file may lack the field (it is never read or written); otherwise loading requires it.
+    // A rule for loading, not part of what the field is: equality leaves it out.
+    bool OptionalInFiles = false;
 
-    friend bool operator==(const TFieldDef&, const TFieldDef&) = default;
+    friend bool operator==(const TFieldDef& a, const TFieldDef& b) {
+        return a.Name == b.Name && a.Kind == b.Kind && a.Size == b.Size;
+    }
 };
 
 // The name of a field kind in messages: "AutoInc", "Integer", "String", "Memo", "DateTime".
@@ -279,6 +285,10 @@ public:
     void AppendLoadedRecord(std::span<const TValue> values);
     std::int32_t AutoIncValue() const;
     void SetAutoIncValue(std::int32_t next);
+    // The counter a packet held when it was at or below a record number of its own table and
+    // was raised past the highest one (numbers are never handed out twice); nothing otherwise.
+    std::optional<std::int32_t> AutoIncRaisedFrom() const;
+    void NoteAutoIncRaisedFrom(std::int32_t stored);
     // Calls `visit` with the values of every record in order of addition.
     void ForEachRecord(const std::function<void(std::span<const TValue>)>& visit) const;
 

@@ -290,7 +290,11 @@ void WriteRow(TPacketWriter& w, const TTable& table, const std::vector<TFieldDef
     for (std::size_t j = 0; j < defs.size(); ++j) {
         const TFieldDef& def = defs[j];
         const TValue& value = values[j];
-        const std::string* text = std::get_if<std::string>(&value);
+        // A reader stops a text at its first zero byte, so nothing after one is written: the
+        // file then reads back as exactly what was written.
+        const std::string* whole = std::get_if<std::string>(&value);
+        const std::optional<std::string_view> text =
+            whole ? std::optional<std::string_view>(UpToZero(*whole)) : std::nullopt;
         if (std::holds_alternative<std::monostate>(value) ||
             (def.Kind == TFieldKind::Memo && text && text->empty())) {
             w.SetBits(status + j / 4, kStatusNull << (2 * (j % 4)));
@@ -325,7 +329,7 @@ void WriteRow(TPacketWriter& w, const TTable& table, const std::vector<TFieldDef
                     }
                     // An empty text that is not null is one zero byte.
                     const std::string_view bytes =
-                        text->empty() ? std::string_view("\0", 1) : std::string_view(*text);
+                        text->empty() ? std::string_view("\0", 1) : *text;
                     if (limit == 0xFF) {
                         w.U8(static_cast<std::uint8_t>(bytes.size()));
                     } else {
@@ -680,6 +684,9 @@ void CheckDeclaredFields(const TTable& table, const std::vector<TFieldDef>& defs
                 break;
             }
         }
+        if (!found && declared.OptionalInFiles) {
+            continue;
+        }
         if (!found) {
             throw ETableError("項目 '" + declared.Name + "' が見つかりません");
         }
@@ -842,7 +849,13 @@ void ParsePacket(std::string_view bytes, TTable& table, TTable& scratch) {
                                   " バイトの余分なデータがあります");
     }
 
-    if (counter) {
+    if (counter && autoIncIndex >= 0 && *counter <= highest) {
+        // A counter that would hand out a number already in the table is raised; for a sound
+        // file this never happens, as numbers are never reused.
+        scratch.SetAutoIncValue(static_cast<std::int32_t>(
+            std::min<std::int64_t>(highest + 1, std::numeric_limits<std::int32_t>::max())));
+        scratch.NoteAutoIncRaisedFrom(*counter);
+    } else if (counter) {
         scratch.SetAutoIncValue(*counter);
     } else if (autoIncIndex >= 0) {
         // Without a stored counter, continue after the highest number so none is handed out twice.

@@ -4,12 +4,15 @@
 // the code page.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "cli_fixture.h"
 #include "ontology_report.h"
+#include "velmora_version.h"
 
 namespace velmora::cli {
 namespace {
@@ -355,6 +358,130 @@ TEST_F(CliCommands, InfoShowsThePropertiesDialogsInformationPage) {
     EXPECT_EQ(run.Out.substr(0, expected.size()), expected);
     EXPECT_NE(run.Out.find("\n   2  relation_A  ユーザー定義の関係A\n"), std::string::npos);
     EXPECT_NE(run.Out.find("\n  DtStOriginalNetWork      1\n"), std::string::npos) << run.Out;
+}
+
+TEST_F(CliCommands, VersionAndAnAlignedCommandList) {
+    const TRun version = RunCommand({"--version"});
+    EXPECT_EQ(version.Status, kExitOk);
+    EXPECT_EQ(version.Out, "velmora-cli " + std::string(kVelmoraVersion) + "\n");
+
+    // Every summary starts in the same column, whatever the width of the command's name.
+    const TRun help = RunCommand({"help"});
+    std::set<std::size_t> columns;
+    bool inList = false;
+    for (const std::string& line : testing::Lines(help.Out)) {
+        if (line == "Commands:") {
+            inList = true;
+        } else if (inList && line.empty()) {
+            break;
+        } else if (inList) {
+            const std::size_t name = line.find_first_not_of(' ');
+            columns.insert(line.find_first_not_of(' ', line.find(' ', name)));
+        }
+    }
+    EXPECT_EQ(columns.size(), 1U) << help.Out;
+}
+
+TEST_F(CliCommands, FoldersAndPipesAreNamedForWhatTheyAre) {
+    const std::string ontology = MakeOntology("a");
+    const std::string folder = Path("folder.ont");
+    std::filesystem::create_directory(folder);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"copy", ontology, folder},
+          std::vector<std::string>{"copy", ontology, folder, "--force"},
+          std::vector<std::string>{"new", folder, "--target", "x"},
+          std::vector<std::string>{"export-csv", ontology, folder, "--force"},
+          std::vector<std::string>{"export-docx", ontology, folder}}) {
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(RunCli(args, out, err), kExitFailure) << args[0];
+        EXPECT_EQ(err.str(), "velmora-cli: '" + folder + "' is a folder; name a file to write\n");
+    }
+    const TRun opened = RunCommand({"info", folder});
+    EXPECT_EQ(opened.Status, kExitFailure);
+    EXPECT_EQ(opened.Err, "velmora-cli: ファイル " + folder + " は開けません\n" + folder +
+                              ": フォルダーです\n");
+
+    const std::string pipe = Path("pipe.ont");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const TRun piped = RunCommand({"check", pipe});  // must not hang waiting for a writer
+    EXPECT_EQ(piped.Status, kExitFailure);
+    EXPECT_NE(piped.Err.find(pipe + ": 通常のファイルではありません"), std::string::npos)
+        << piped.Err;
+}
+
+TEST_F(CliCommands, ASaveWithoutItsBackupWarnsAndSucceeds) {
+    const std::string file = MakeOntology("a");
+    std::filesystem::create_directory(Path("バックアップ-a.ont"));
+    const TRun resave = RunCommand({"resave", file});
+    EXPECT_EQ(resave.Status, kExitOk);
+    EXPECT_EQ(resave.Out, "resave: wrote " + file + "\n");
+    EXPECT_EQ(resave.Err,
+              "velmora-cli: warning: saved, but no backup of the previous version was kept (" +
+                  Path("バックアップ-a.ont") + ": フォルダーです)\n");
+}
+
+TEST_F(CliCommands, CheckFailsOnWhatFailOnNames) {
+    const std::string clean = MakeOntology("clean");
+    const std::string warned = Path("warned.ont");
+    {
+        testing::TSession session;
+        const std::int32_t top =
+            session.Store.BuildNewOntology(Sjis("食品"), std::vector<std::string>{"a"});
+        session.AddLink(top, 2, 1);  // a warning: a subconcept image at its own place
+        session.Save(warned);
+    }
+    const struct {
+        const std::string& file;
+        const char* failOn;  // nullptr: the default
+        int status;
+    } kCases[] = {
+        {clean, nullptr, kExitOk},  {clean, "warning", kExitOk},       {warned, nullptr, kExitOk},
+        {warned, "error", kExitOk}, {warned, "warning", kExitFailure}, {warned, "none", kExitOk},
+    };
+    for (const auto& c : kCases) {
+        const TRun run = c.failOn ? RunCommand({"check", c.file, "--fail-on", c.failOn})
+                                  : RunCommand({"check", c.file});
+        EXPECT_EQ(run.Status, c.status) << c.file << " " << (c.failOn ? c.failOn : "-");
+    }
+    EXPECT_EQ(RunCommand({"check", clean, "--fail-on", "info"}).Status, kExitUsage);
+}
+
+// A file with errors that fix cannot mend: the repairs it can make are saved, but the exit
+// status and stderr tell that the file is still broken.
+TEST_F(CliCommands, FixSaysSoWhenErrorsRemain) {
+    const std::string file = Path("broken.ont");
+    {
+        testing::TSession session;
+        session.Store.BuildNewOntology(Sjis("食品"), std::vector<std::string>{"a"});
+        session.SetConcept(2, store::kFieldParentNo, store::TValue(std::int32_t{77}));
+        session.Save(file);
+    }
+    const TRun fix = RunCommand({"fix", file});
+    EXPECT_EQ(fix.Status, kExitFailure);
+    EXPECT_NE(fix.Err.find("error[missing-parent]"), std::string::npos) << fix.Err;
+    EXPECT_NE(fix.Err.find("velmora-cli: fix: 1 error(s) remain that fix cannot repair"),
+              std::string::npos)
+        << fix.Err;
+}
+
+// Hostile metadata: a huge key and thousands of empty continuation lines. The report stays a
+// small multiple of the file, however the keys and values are shaped.
+TEST_F(CliCommands, InfoWritesAReportInProportionToTheFile) {
+    const std::string file = Path("hostile.ont");
+    {
+        testing::TSession session;
+        session.Store.BuildNewOntology(Sjis("食品"), {});
+        session.Ontology.SetTitle("T");
+        session.Ontology.SetValue(std::string(6000, 'k'), "v" + std::string(2000, '\n'));
+        session.Ontology.SetValue("Short", "s" + std::string(1000, '\n'));
+        session.Save(file);
+    }
+    const std::size_t size = std::filesystem::file_size(file);
+    const TRun info = RunCommand({"info", file});
+    ASSERT_EQ(info.Status, kExitOk) << info.Err;
+    EXPECT_LT(info.Out.size(), 3 * size) << size;
+    EXPECT_NE(info.Out.find("\n  Title = T\n"), std::string::npos) << info.Out.substr(0, 300);
 }
 
 }  // namespace

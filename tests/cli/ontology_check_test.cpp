@@ -245,5 +245,30 @@ TEST_F(CliCheckFile, ErrorsGiveExitOneAndWarningsAloneGiveZero) {
         << warnings.Out;
 }
 
+// Seen in the field: a file whose concept counter stood at 3 made import-text number a new
+// concept 3 a second time. Now the counter is raised on loading, check says so, and the next
+// concept gets a number of its own.
+TEST_F(CliCheckFile, ALowRecordCounterIsAWarningAndNeverGivesANumberTwice) {
+    TSmallOntology low;
+    low.Store.DtStOriginalConcepts.SetAutoIncValue(3);
+    low.Save(Path("low.ont"));
+    const testing::TRun check = testing::RunCommand({"check", Path("low.ont")});
+    EXPECT_EQ(check.Status, kExitOk);
+    EXPECT_NE(check.Out.find("warning[record-counter-low]: DtStOriginalConcepts: the stored "
+                             "record counter (AUTOINCVALUE) 3 is not above the highest record "
+                             "number; raised to 7"),
+              std::string::npos)
+        << check.Out;
+
+    std::ofstream(Path("lines.txt")) << "new one\n";
+    const testing::TRun imported =
+        testing::RunCommand({"import-text", Path("low.ont"), Path("lines.txt"), "--beside", "2"});
+    ASSERT_EQ(imported.Status, kExitOk) << imported.Err;
+    EXPECT_NE(imported.Out.find("created #7 "), std::string::npos) << imported.Out;
+    const testing::TRun after = testing::RunCommand({"check", Path("low.ont")});
+    EXPECT_EQ(after.Status, kExitOk);
+    EXPECT_EQ(after.Out.rfind("check: 0 errors, 0 warnings in 7 concepts", 0), 0U) << after.Out;
+}
+
 }  // namespace
 }  // namespace velmora::cli

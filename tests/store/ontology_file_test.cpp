@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <set>
 
 #include "data_module.h"
 #include "ontology.h"
@@ -261,11 +264,16 @@ TEST_F(OntologyFileTest, AFailureAtAnyStepOfASaveLosesNothing) {
         const auto entries = Entries(dir);
         EXPECT_EQ(entries, (std::vector<std::string>{"abc.ont", "バックアップ-abc.ont"}));
         if (saved) {
-            // Saved although a step failed (a hard link refused: the backup is a copy then),
-            // or saved with nothing failed: the last round.
+            // Saved although a step failed: a hard link refused (the backup is a copy then), or
+            // the backup not made at all (the older backup stays, and the store says why), or
+            // saved with nothing failed: the last round.
             EXPECT_FALSE(ontology.Modified());
-            EXPECT_EQ(ReadBytes(ontology.BackupFileName()), previous);
             EXPECT_NE(ReadBytes(path), previous);
+            if (store.LastBackupProblem().empty()) {
+                EXPECT_EQ(ReadBytes(ontology.BackupFileName()), previous);
+            } else {
+                EXPECT_EQ(ReadBytes(ontology.BackupFileName()), "older backup");
+            }
             if (!faulty.Failed()) {
                 break;
             }
@@ -273,19 +281,145 @@ TEST_F(OntologyFileTest, AFailureAtAnyStepOfASaveLosesNothing) {
     }
 }
 
+// The message of a failed save or load: its first line, and the second with the reason.
+std::pair<std::string, std::string> FailureLines(const std::function<void()>& step) {
+    try {
+        step();
+    } catch (const EVelmoraError& e) {
+        const std::string text = e.what();
+        const std::size_t brk = text.find("\r\n");
+        if (brk == std::string::npos) {
+            return {text, ""};
+        }
+        return {text.substr(0, brk), text.substr(brk + 2)};
+    }
+    ADD_FAILURE() << "no error";
+    return {};
+}
+
 TEST_F(OntologyFileTest, AFolderThatCannotHoldTheFileIsReported) {
     // As root a read-only folder does not stop a write; a path under a regular file does.
     WriteBytes(dir / "plain", "x");
     ontology.SetFileName((dir / "plain" / "abc.ont").string());
-    try {
-        store.SaveOntologyFile(ontology, true);
-        ADD_FAILURE();
-    } catch (const EVelmoraError& e) {
-        EXPECT_EQ(
-            std::string(e.what()).find("ファイル " + ontology.FileName() + " を作成できません"), 0U)
-            << e.what();
-    }
+    const auto [first, reason] = FailureLines([&] { store.SaveOntologyFile(ontology, true); });
+    EXPECT_EQ(first, "ファイル " + ontology.FileName() + " を作成できません");
+    // The reason names the user's file, in Japanese, never the temporary file.
+    EXPECT_EQ(reason, ontology.FileName() + ": パスの途中にフォルダーでないものがあります");
     EXPECT_GT(store.DtStOriginalConcepts.ChangeCount(), 0);  // still unsaved
+}
+
+// Whatever stands in the backup's way, the save itself goes through, and the store says that no
+// backup was kept.
+TEST_F(OntologyFileTest, ASaveThatCannotKeepItsBackupStillSaves) {
+    const std::string longName = std::string(250, 'n') + ".ont";  // 254 bytes, legal
+    const struct {
+        const char* what;
+        std::string file;
+        bool folderInBackupsPlace;
+        std::string reason;
+    } kCases[] = {
+        {"folder named like the backup", "a.ont", true, "フォルダーです"},
+        {"backup name too long", longName, false, "ファイル名が長すぎます"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.what);
+        ontology.SetFileName((dir / c.file).string());
+        ASSERT_TRUE(store.SaveOntologyFile(ontology, false));  // a new file: nothing to back up
+        EXPECT_EQ(store.LastBackupProblem(), "");
+        if (c.folderInBackupsPlace) {
+            fs::create_directory(ontology.BackupFileName());
+            WriteBytes(fs::path(ontology.BackupFileName()) / "inside", "kept");
+        }
+        for (int save = 0; save < 2; ++save) {  // every later save, not only the first
+            const std::string title = "more " + std::to_string(save);
+            store.AppendConcept(title, 1, "");
+            ASSERT_TRUE(store.SaveOntologyFile(ontology, true));
+            EXPECT_FALSE(ontology.CanUndo());
+            EXPECT_NE(store.LastBackupProblem().find(c.reason), std::string::npos)
+                << store.LastBackupProblem();
+            TSimpleStoreContext otherContext;
+            TDataModule1 other(otherContext);
+            TOntology loaded;
+            loaded.SetFileName(ontology.FileName());
+            other.LoadOntologyFile(loaded);
+            EXPECT_TRUE(other.DtStOriginalConcepts.Locate("TITLE", TValue(title)));
+        }
+        if (c.folderInBackupsPlace) {
+            EXPECT_EQ(ReadBytes(fs::path(ontology.BackupFileName()) / "inside"), "kept");
+        }
+        for (const std::string& entry : Entries(dir)) {
+            EXPECT_NE(entry.front(), '.') << "temporary file left: " << entry;
+        }
+    }
+}
+
+TEST_F(OntologyFileTest, ASaveKeepsTheFilesPermissionsAndRefusesAReadOnlyFile) {
+    ASSERT_TRUE(store.SaveOntologyFile(ontology, false));
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+    store.AppendConcept("more", 1, "");
+    ASSERT_TRUE(store.SaveOntologyFile(ontology, true));
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+
+    // Read-only for everybody: refused (also for root, whom the system would let write).
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read);
+    const std::string before = ReadBytes(path);
+    store.AppendConcept("more again", 1, "");
+    const auto [first, reason] = FailureLines([&] { store.SaveOntologyFile(ontology, true); });
+    EXPECT_EQ(first, "ファイル " + path + " を作成できません");
+    EXPECT_EQ(reason, path + ": 読み取り専用のファイルです");
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_GT(store.DtStOriginalConcepts.ChangeCount(), 0);
+}
+
+TEST_F(OntologyFileTest, OpeningAFolderOrAPipeSaysTheFileCannotBeOpened) {
+    const std::string folder = (dir / "folder.ont").string();
+    fs::create_directory(folder);
+    const std::string pipe = (dir / "pipe.ont").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const struct {
+        std::string name;
+        std::string reason;
+    } kCases[] = {
+        {folder, folder + ": フォルダーです"},
+        {pipe, pipe + ": 通常のファイルではありません (パイプや装置は読み書きできません)"},
+    };
+    for (const auto& c : kCases) {
+        TOntology target;
+        target.SetFileName(c.name);
+        const auto [first, reason] = FailureLines([&] { store.LoadOntologyFile(target); });
+        EXPECT_EQ(first, "ファイル " + c.name + " は開けません");
+        EXPECT_EQ(reason, c.reason);
+        // Saving over a folder or a pipe is refused too, and leaves it as it was.
+        const auto [saveFirst, saveReason] =
+            FailureLines([&] { store.SaveOntologyFile(target, true); });
+        EXPECT_EQ(saveFirst, "ファイル " + c.name + " を作成できません");
+    }
+    EXPECT_TRUE(fs::is_directory(folder));
+    EXPECT_TRUE(fs::is_fifo(pipe));
+}
+
+// A stored record counter at or below a number its table holds would hand that number out again.
+TEST_F(OntologyFileTest, ACounterTooLowIsRaisedOnLoadingSoNoNumberRepeats) {
+    const std::int32_t highest = store.AppendConcept("highest", 1, "");
+    store.DtStOriginalConcepts.SetAutoIncValue(3);
+    ASSERT_TRUE(store.SaveOntologyFile(ontology, false));
+
+    TSimpleStoreContext otherContext;
+    TDataModule1 other(otherContext);
+    TOntology loaded;
+    loaded.SetFileName(path);
+    other.LoadOntologyFile(loaded);
+    EXPECT_EQ(other.DtStOriginalConcepts.AutoIncRaisedFrom(), std::optional<std::int32_t>(3));
+    EXPECT_EQ(other.DtStOriginalConcepts.AutoIncValue(), highest + 1);
+    EXPECT_EQ(other.DtStOriginalNetWork.AutoIncRaisedFrom(), std::nullopt);
+    const std::int32_t added = other.AppendConcept("new", 1, "");
+    EXPECT_EQ(added, highest + 1);
+    std::set<std::int32_t> numbers;
+    TTable& concepts = other.DtStOriginalConcepts;
+    for (concepts.First(); !concepts.Eof(); concepts.Next()) {
+        EXPECT_TRUE(numbers.insert(concepts.FieldByName("RECORD_NO").AsInteger()).second);
+    }
 }
 
 TEST_F(OntologyFileTest, AFullDiskLeavesThePreviousFile) {

@@ -571,6 +571,73 @@ TEST(TablePacketRead, DeclaredFieldsMustBePresentWithTheirKind) {
     }
 }
 
+// The reading of a label is never read or written, so a terms packet without it still loads
+// (and is written back as it came).
+TEST(TablePacketRead, ATermsPacketWithoutTheReadingLoads) {
+    TTable other("X", {});
+    other.OpenEmpty({TermsFieldDefs()[0], TermsFieldDefs()[1]});
+    other.AppendRecord({I(1), S("label")});
+    other.MergeChangeLog();
+    const std::string packet = Save(other);
+    auto terms = Declared(Table(kDtStOriginalTerms));
+    Load(*terms, packet);
+    EXPECT_EQ(Records(*terms), (TRecords{{I(1), S("label")}}));
+    EXPECT_EQ(Save(*terms), packet);
+    // The label itself stays required.
+    TTable noLabel("X", {});
+    noLabel.OpenEmpty({TermsFieldDefs()[0], TermsFieldDefs()[2]});
+    EXPECT_EQ(LoadError(*terms, Save(noLabel)), "項目 'TERM_STRING' が見つかりません");
+}
+
+TEST(TablePacketRead, ACounterAtOrBelowAStoredNumberIsRaisedPastTheHighest) {
+    const struct {
+        std::int32_t stored;
+        std::int32_t next;
+        std::optional<std::int32_t> raisedFrom;
+    } kCases[] = {{1, 8, 1}, {7, 8, 7}, {8, 8, std::nullopt}, {20, 20, std::nullopt}};
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.stored);
+        TTable source("X", {});
+        source.OpenEmpty(AssociationFieldDefs());
+        for (const std::int32_t no : {3, 7, 5}) {
+            source.AppendLoadedRecord(std::vector<TValue>{I(no), I(1), I(1), I(1)});
+        }
+        source.SetAutoIncValue(c.stored);
+        auto table = Declared(Table(kDtStOriginalAssociation));
+        Load(*table, Save(source));
+        EXPECT_EQ(table->AutoIncValue(), c.next);
+        EXPECT_EQ(table->AutoIncRaisedFrom(), c.raisedFrom);
+    }
+}
+
+// A reader stops a text at its first zero byte, so the writer never writes one: what is read
+// back is what was written, and saving it again gives the same bytes.
+TEST(TablePacketSave, TextIsWrittenUpToItsFirstZeroByte) {
+    auto terms = Declared(Table(kDtStOriginalTerms));
+    terms->CreateDataSet();
+    terms->AppendRecord({kNull, S("ab\0cd"s), S("\0\0"s)});
+    terms->MergeChangeLog();
+    auto concepts = Declared(Table(kDtStOriginalConcepts));
+    concepts->CreateDataSet();
+    concepts->AppendRecord({kNull, S("t"), S("id"), S("x\0y"s), S("\0"s), I(0), I(1), I(-1), I(-1),
+                            kNull, kNull, S("e")});
+    concepts->MergeChangeLog();
+    for (TTable* table : {terms.get(), concepts.get()}) {
+        const std::string packet = Save(*table);
+        EXPECT_EQ(packet.find("cd"), std::string::npos);
+        auto reread = Declared(Table(table->TableName()));
+        Load(*reread, packet);
+        EXPECT_EQ(Save(*reread), packet);
+        if (table == terms.get()) {
+            EXPECT_EQ(Records(*reread), (TRecords{{I(1), S("ab"), S("")}}));
+        } else {
+            const TRecords records = Records(*reread);
+            EXPECT_EQ(records[0][3], S("x"));
+            EXPECT_EQ(records[0][4], kNull);  // a memo left empty is null
+        }
+    }
+}
+
 TEST(TablePacketRead, ReadsFromThePositionToTheEnd) {
     auto source = Filled(Table(kDtStOriginalTerms));
     const std::string packet = Save(*source);
