@@ -1,6 +1,5 @@
 #include "about_box.h"
 
-#include <QApplication>
 #include <QFont>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -8,6 +7,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include "commands.h"
 
 namespace velmora::app {
 
@@ -32,7 +33,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
 
     auto* programIcon = new QLabel(panel);
     programIcon->setObjectName("ProgramIcon");
-    const QIcon icon = QApplication::windowIcon();
+    const QIcon icon = ProgramIcon();
     if (!icon.isNull()) {
         programIcon->setPixmap(icon.pixmap(32, 32));
     }

@@ -1,19 +1,29 @@
 #include "application.h"
 
 #include <QFontDatabase>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
 #include <exception>
 
+#include "commands.h"
 #include "qt_text.h"
 #include "user_interface.h"
+#include "velmora_version.h"
 
 namespace velmora::app {
 
 TVelmoraApplication::TVelmoraApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("Velmora");
-    setApplicationVersion("1.40");
+    setApplicationVersion(
+        QString::fromUtf8(kVelmoraVersion.data(), static_cast<qsizetype>(kVelmoraVersion.size())));
     setDesktopFileName("velmora");
+    setWindowIcon(ProgramIcon());
     setFont(InterfaceFont());
+    // Dates and numbers in Qt's own dialogs as a Japanese user reads them, and their texts.
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    InstallQtTranslations(*this);
 }
 
 bool TVelmoraApplication::notify(QObject* receiver, QEvent* event) {
@@ -31,6 +41,16 @@ bool TVelmoraApplication::notify(QObject* receiver, QEvent* event) {
         QMessageBox::critical(nullptr, "エラー", message);
     }
     return false;
+}
+
+bool InstallQtTranslations(QCoreApplication& application) {
+    auto* translator = new QTranslator(&application);
+    if (!translator->load(QLocale(QLocale::Japanese, QLocale::Japan), "qtbase", "_",
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;  // the dialogs stay in English; nothing else depends on it
+    }
+    return QCoreApplication::installTranslator(translator);
 }
 
 QFont InterfaceFont() {

@@ -97,6 +97,11 @@ QString PlainCaption(const QString& caption) {
     return plain;
 }
 
+QIcon ProgramIcon() {
+    InitIconResources();
+    return QIcon(":/icons/velmora.svg");
+}
+
 TCommandSet::TCommandSet(QWidget* owner) {
     InitIconResources();
     for (const TCommandDef& def : CommandDefs()) {

@@ -32,6 +32,8 @@ struct TCommandDef {
 const std::vector<TCommandDef>& CommandDefs();
 // The caption without its accelerator "(&X)" and without "...".
 QString PlainCaption(const QString& caption);
+// The program's own icon (windows, the about box), from the icon resources.
+QIcon ProgramIcon();
 
 class TCommandSet {
 public:

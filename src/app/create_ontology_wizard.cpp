@@ -16,6 +16,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "user_interface.h"
 
@@ -140,7 +141,9 @@ TPagesDlgCreateOntology::TPagesDlgCreateOntology(TUserInterface& ui, QWidget* pa
         field->installEventFilter(this);
     }
 
-    setFixedSize(kClientWidth, kClientHeight);
+    // The designed size; the large font sizes get the room their texts need.
+    const QSize needed = font().pointSize() > 9 ? minimumSizeHint() : QSize();
+    setFixedSize(std::max(kClientWidth, needed.width()), std::max(kClientHeight, needed.height()));
     if (QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());
     }

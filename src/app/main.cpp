@@ -1,13 +1,17 @@
 // The desktop program: velmora [FILE.ont] [--settings FILE.ini] [--screenshot FILE.png]
 #include <QCommandLineParser>
+#include <QDialog>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <string_view>
 
 #include "application.h"
 #include "main_form.h"
 #include "settings.h"
 #include "user_interface.h"
+#include "velmora_version.h"
 
 namespace {
 
@@ -18,9 +22,43 @@ bool HasDisplay() {
            std::getenv("WAYLAND_DISPLAY") != nullptr;
 }
 
+// A screenshot run waits for no one: a question goes to stderr and gets the answer of Esc, a
+// dialog is cancelled.
+class TUnattendedUi : public velmora::app::TUserInterface {
+public:
+    velmora::store::TAnswer Ask(velmora::store::TMessageKind, velmora::store::TButtons buttons,
+                                const QString& text, const QString&) override {
+        using velmora::store::TAnswer;
+        using velmora::store::TButtons;
+        std::fprintf(stderr, "velmora: %s\n", qPrintable(text));
+        switch (buttons) {
+            case TButtons::Ok:
+                return TAnswer::Ok;
+            case TButtons::YesNo:
+                return TAnswer::No;
+            default:
+                return TAnswer::Cancel;
+        }
+    }
+    std::optional<QString> AskOpenFileName(QWidget*, const QString&) override { return {}; }
+    std::optional<QString> AskSaveFileName(QWidget*, const QString&, const QString&,
+                                           const QString&) override {
+        return {};
+    }
+    int RunModal(QDialog&) override { return QDialog::Rejected; }
+    bool AskPrint(QWidget*, QPrinter&) override { return false; }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Answered before anything needs a display, so that scripts and packagers can ask.
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--version") {
+            std::printf("velmora %s\n", std::string(velmora::kVelmoraVersion).c_str());
+            return 0;
+        }
+    }
     if (!HasDisplay()) {
         std::fputs(
             "velmora: no display to show the window on (DISPLAY is not set).\n"
@@ -35,6 +73,7 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription("Velmora: オントロジーオーサリングツール");
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption settingsOption("settings", "設定ファイル (INI) の場所", "FILE",
                                             velmora::app::TQuillonIniFile::DefaultPath());
     parser.addOption(settingsOption);
@@ -44,12 +83,15 @@ int main(int argc, char** argv) {
     parser.addPositionalArgument("FILE", "開くオントロジーファイル (.ont)");
     parser.process(application);
 
-    velmora::app::TUserInterface ui;
+    const bool screenshot = parser.isSet(screenshotOption);
+    velmora::app::TUserInterface interactiveUi;
+    TUnattendedUi unattendedUi;
+    velmora::app::TUserInterface& ui = screenshot ? unattendedUi : interactiveUi;
     application.SetUserInterface(&ui);
     velmora::app::TMainForm form(ui, parser.value(settingsOption));
     form.show();
-    form.Start(parser.positionalArguments());
-    if (parser.isSet(screenshotOption)) {
+    form.Start(parser.positionalArguments(), screenshot);
+    if (screenshot) {
         // Once the window has been laid out and painted.
         const QString target = parser.value(screenshotOption);
         QTimer::singleShot(1500, &form, [&form, target] {

@@ -18,20 +18,23 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrinter>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QTextEdit>
-#include <QTime>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <cstdio>
 #include <type_traits>
 
 #include "about_box.h"
 #include "code_page.h"
 #include "create_ontology_wizard.h"
+#include "date_time.h"
 #include "ontology_tables.h"
 #include "option_dialog.h"
 #include "qt_text.h"
@@ -57,6 +60,8 @@ constexpr const char* kOpenFilter = "velmoraファイル(*.ont);;すべてのフ
 constexpr const char* kSaveFilter = "Velmoraファイル(*.ont);;すべてのファイル(*)";
 constexpr const char* kEditPageHint =
     "右ペインの上下のウインドウに概念アイコンをカット&ペーストできます.";
+constexpr const char* kNoBackupKept =
+    "保存しました. ただし以前の版のバックアップは作成できませんでした: ";
 constexpr int kDroppedPathLimit = 254;
 
 // Qt shows CR LF as two line breaks; the texts keep their CR LF, the boxes get LF.
@@ -106,7 +111,8 @@ TMainForm::TMainForm(TUserInterface& ui, const QString& settingsPath, QWidget* p
       m_store(std::make_unique<store::TDataModule1>(m_context)) {
     setObjectName("MainForm");
     setWindowTitle(FromUtf8(kApplicationTitle));
-    setWindowIcon(QIcon(":/icons/velmora.svg"));
+    setWindowIcon(ProgramIcon());
+    m_ui.SetWindow(this);
     resize(821, 622);
 
     m_commands = std::make_unique<TCommandSet>(this);
@@ -159,8 +165,11 @@ TMainForm::~TMainForm() {
     }
 }
 
-void TMainForm::Start(const QStringList& arguments) {
-    if (m_settings.Author() == "無記名") {
+void TMainForm::Start(const QStringList& arguments, bool unattended) {
+    if (m_settings.Author() == "無記名" && unattended) {
+        std::fputs("velmora: first start: the welcome and the options dialog are skipped\n",
+                   stderr);
+    } else if (m_settings.Author() == "無記名") {
         m_ui.Ask(TMessageKind::Custom, TButtons::Ok, BoxText(kWelcome),
                  FromUtf8(kApplicationTitle));
         RunGuarded([this] { ToolOptionExecute(); });
@@ -200,7 +209,9 @@ void TMainForm::BuildLayout() {
     m_panelRight->setMinimumWidth(100);
     m_splitter1->addWidget(m_panelLeft);
     m_splitter1->addWidget(m_panelRight);
-    m_splitter1->setStretchFactor(1, 1);
+    // A wider window gives the hierarchy a share of the room, the pages the most.
+    m_splitter1->setStretchFactor(0, 1);
+    m_splitter1->setStretchFactor(1, 3);
     setCentralWidget(m_splitter1);
 
     m_pageControl = new QTabWidget(m_panelRight);
@@ -226,6 +237,7 @@ void TMainForm::BuildLayout() {
     m_editSplitter->addWidget(m_panelConceptEditMiddle);
     m_editSplitter->addWidget(m_panelConceptEditBottom);
     m_editSplitter->setStretchFactor(1, 1);
+    m_editSplitter->installEventFilter(this);
     m_tabSheetEditConcept->layout()->addWidget(m_editSplitter);
 
     m_popupTreeView = new QMenu(this);
@@ -434,15 +446,38 @@ void TMainForm::ApplySettings() {
     SetFontSize(m_settings.FontSize());
     SetUseVariousLink(m_settings.UseVariousLink());
     // The panels' sizes: the left panel's width, the parents' and the children's heights.
-    const int left = std::max(m_settings.VerticalSplitter(), m_panelLeft->minimumWidth());
+    const int left = std::max(
+        m_settings.HasVerticalSplitter() ? m_settings.VerticalSplitter() : FirstStartTreeWidth(),
+        m_panelLeft->minimumWidth());
     m_splitter1->setSizes({left, std::max(100, this->width() - left)});
-    const int top = std::max(m_settings.HorizonalSplitter1(), 30);
-    const int bottom = std::max(m_settings.HorizonalSplitter2(), 30);
-    m_editSplitter->setSizes({top, std::max(30, this->height() - top - bottom), bottom});
+    m_editPaneHeights = {std::max(m_settings.HorizonalSplitter1(), 30),
+                         std::max(m_settings.HorizonalSplitter2(), 30)};
+    ApplyEditPaneHeights();
     m_workspace->SetSmallIcons(m_settings.WorkspaceSmallIcon());
     m_parentsView->SetSmallIcons(m_settings.ParentViewSmallIcon());
     m_childrenView->SetSmallIcons(m_settings.ParentViewSmallIcon());
     update();
+}
+
+// Wide enough for a title of a dozen characters two levels down.
+int TMainForm::FirstStartTreeWidth() const {
+    const QFontMetrics metrics(m_treeView->ConceptTreeView()->font());
+    const int title = metrics.horizontalAdvance(QString(12, QChar(0x6F22)));
+    return std::max(185, 3 * views::TFrameTreeView::kIndent + 16 + 16 + title);
+}
+
+void TMainForm::ApplyEditPaneHeights() {
+    const auto [top, bottom] = m_editPaneHeights;
+    m_editSplitter->setSizes({top, std::max(30, m_editSplitter->height() - top - bottom), bottom});
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    // A page never shown has no real size, so its panes get theirs when it first appears.
+    if (watched == m_editSplitter && event->type() == QEvent::Show && !m_editPageShown) {
+        m_editPageShown = true;
+        ApplyEditPaneHeights();
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TMainForm::WriteGeometry() {
@@ -455,8 +490,10 @@ void TMainForm::WriteGeometry() {
     m_settings.SetWindowSizeX(width());
     m_settings.SetWindowSizeY(height());
     m_settings.SetVerticalSplitter(m_panelLeft->width());
-    m_settings.SetHorizonalSplitter1(m_panelConceptEditTop->height());
-    m_settings.SetHorizonalSplitter2(m_panelConceptEditBottom->height());
+    if (m_editPageShown) {  // otherwise the panes still have the heights that were read
+        m_settings.SetHorizonalSplitter1(m_panelConceptEditTop->height());
+        m_settings.SetHorizonalSplitter2(m_panelConceptEditBottom->height());
+    }
 }
 
 // ---- Commands ----------------------------------------------------------------------------
@@ -590,12 +627,24 @@ void TMainForm::ShowConcept(const store::TConceptData& item, bool keepTree, bool
 }
 
 void TMainForm::SetStatusText(const QString& text) {
+    m_statusText = text;
     m_statusPanel->setText(text);
     m_statusPanel->repaint();
 }
 
 QString TMainForm::StatusText() const {
-    return m_statusPanel->text();
+    return m_statusText;
+}
+
+bool TMainForm::event(QEvent* event) {
+    // A command's hint stands in the status line while the pointer is on it; the line's own
+    // text (the concept's summary) comes back when the hint ends.
+    if (event->type() == QEvent::StatusTip) {
+        const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+        m_statusPanel->setText(tip.isEmpty() ? m_statusText : tip);
+        return true;
+    }
+    return QMainWindow::event(event);
 }
 
 void TMainForm::ShowTopConcept() {
@@ -614,9 +663,38 @@ void TMainForm::SetFontSize(int code) {
     }
     m_fontSizeCode = code;
     if (const std::optional<int> points = FontSizePoints(code)) {
-        QFont font = this->font();
+        // The whole program: menus, pop-ups, dialogs and message boxes too. Qt tells the widgets
+        // of a new application font only once the event loop runs; at start-up they are told here.
+        QFont font = QApplication::font();
         font.setPointSize(*points);
-        setFont(font);
+        QApplication::setFont(font);
+        QEvent change(QEvent::ApplicationFontChange);
+        for (QWidget* widget : QApplication::allWidgets()) {
+            QCoreApplication::sendEvent(widget, &change);
+        }
+        KeepMenuBarWhole();
+    }
+}
+
+// Large fonts make the menu bar wider than a default window, and it would hide its last menus
+// behind an extension button. The window widens to show every menu, as far as the screen allows;
+// on a screen narrower still, the menu bar alone steps down to a size that fits.
+void TMainForm::KeepMenuBarWhole() {
+    QMenuBar* bar = menuBar();
+    bar->setFont(QFont());  // the program's font again, as far as it fits
+    const int needed = bar->sizeHint().width();
+    if (needed > width()) {
+        int room = needed;
+        if (const QScreen* screen = this->screen()) {
+            const int frame = frameGeometry().width() - width();
+            room = std::min(needed, screen->availableGeometry().width() - frame);
+        }
+        resize(std::max(width(), room), height());
+    }
+    QFont font = bar->font();
+    while (bar->sizeHint().width() > width() && font.pointSize() > 8) {
+        font.setPointSize(font.pointSize() - 1);
+        bar->setFont(font);
     }
 }
 
@@ -696,6 +774,7 @@ void TMainForm::TreeViewMoveNode(views::TConceptNode* node, views::TConceptNode*
         items.AddNew().Assign(node->Data());
         m_seeker->MoveItems(items, newParent->Data());
         node->Data().IconPos = store::TIconPoint{};
+        RemoveDeletedMirrorNodes();
     }
     m_treeView->MoveNodeInView(*node, *destination, mode);
     if (oldParent != nullptr && oldParent->childCount() == 0) {
@@ -714,6 +793,18 @@ void TMainForm::TreeViewMoveNode(views::TConceptNode* node, views::TConceptNode*
     RenumberChildren(*newParent);
 }
 
+// The cycle check deletes the mirror images the user agreed to give up; their nodes go too,
+// and a level left empty loses its expand button.
+void TMainForm::RemoveDeletedMirrorNodes() {
+    const auto gone = [this](const store::TConceptData& item) { return !RecordExists(item); };
+    for (views::TConceptNode* parent : m_treeView->RemoveMirrorNodes(gone)) {
+        if (parent->childCount() == 0) {
+            parent->Data().SetHasChildren(false);
+            RefreshConceptEverywhere(parent->Data());
+        }
+    }
+}
+
 void TMainForm::RenumberChildren(views::TConceptNode& node) {
     store::TConceptList children;
     for (int i = 0; i < node.childCount(); ++i) {
@@ -725,7 +816,11 @@ void TMainForm::RenumberChildren(views::TConceptNode& node) {
 views::TConceptNode& TMainForm::AddChildConceptUnderNode(views::TConceptNode& node) {
     const std::unique_ptr<store::TConceptData> added = m_seeker->AddChildConcept(node.Data());
     views::TConceptNode* created = nullptr;
-    if (node.childCount() == 0 && !node.Data().IsLink()) {
+    if (node.Data().IsLink()) {
+        // A concept's children live at its own place only; shown under a mirror image, the new
+        // concept would be numbered and moved apart from its real level.
+        created = &m_treeView->BuildPathTo(*added);
+    } else if (node.childCount() == 0) {
         // A level not loaded yet is loaded whole (the new concept comes last in it), so that
         // the one new node does not stand in for the whole level.
         m_treeView->TreeViewExpandTreeNode(node);
@@ -736,7 +831,7 @@ views::TConceptNode& TMainForm::AddChildConceptUnderNode(views::TConceptNode& no
         copy->Assign(*added);
         created = m_treeView->AddNode(&node, std::move(copy));
     }
-    node.setExpanded(true);
+    created->ParentNode()->setExpanded(true);
     m_treeView->ConceptTreeView()->setCurrentItem(created);
     m_treeView->ConceptTreeView()->scrollToItem(created);
     store::TConceptData shown;
@@ -830,7 +925,8 @@ void TMainForm::TreeviewSortSiblingExecute() {
     }
     TakeSavePoint();
     views::TConceptNode& parent = *s->ParentNode();
-    QCollator collator;
+    // Titles are Japanese whatever the process locale: kana in the order of the syllabary.
+    QCollator collator(QLocale(QLocale::Japanese, QLocale::Japan));
     collator.setCaseSensitivity(Qt::CaseSensitive);
     const engine::TDataModuleSeeker::TCollation compare = [&collator](const std::string& a,
                                                                       const std::string& b) {
@@ -1245,7 +1341,13 @@ void TMainForm::FileCreate1Execute() {
     }
     if (m_ontology != nullptr) {
         ShowTopConcept();
+        FocusTree();
     }
+}
+
+// A keyboard user walks the tree at once, from the selected concept.
+void TMainForm::FocusTree() {
+    m_treeView->ConceptTreeView()->setFocus(Qt::OtherFocusReason);
 }
 
 void TMainForm::BuildOntologyFromWizard(TPagesDlgCreateOntology& wizard) {
@@ -1264,7 +1366,7 @@ void TMainForm::BuildOntologyFromWizard(TPagesDlgCreateOntology& wizard) {
     ontology.SetCommunity(bytes(wizard.Community()));
     ontology.SetDescription(bytes(wizard.TargetDescription()));
     ontology.SetCreator(bytes(m_settings.Author()));
-    ontology.SetCreatedDay(bytes(QLocale().toString(QTime::currentTime(), QLocale::LongFormat)));
+    ontology.SetCreatedDay(store::TimeOfDayText(store::TDateTime::Now()));
     ontology.SetCanUndo(false);
     ontology.SetModified(true);
     std::vector<std::string> subCategories;
@@ -1297,6 +1399,7 @@ void TMainForm::OpenOntologyFile(const QString& path) {
         m_store->LoadOntologyFile(*m_ontology);
         m_editor->SetEditorActive(true);
         ShowTopConcept();
+        FocusTree();
     } catch (...) {
         m_history.Clear();
         m_editor->SetEditorActive(false);
@@ -1311,7 +1414,13 @@ bool TMainForm::SaveWithChecks(bool overwrite) {
     CommitInPlaceEdits();
     m_editor->PostPendingEdit();
     m_seeker->RunSupportChecks();
-    return m_store->SaveOntologyFile(*m_ontology, overwrite);
+    const bool saved = m_store->SaveOntologyFile(*m_ontology, overwrite);
+    if (saved && !m_store->LastBackupProblem().empty()) {
+        // The file is saved; the user should know that its previous version is not kept.
+        SetStatusText(QString::fromUtf8(kNoBackupKept) +
+                      QString::fromUtf8(m_store->LastBackupProblem()));
+    }
+    return saved;
 }
 
 void TMainForm::FileSave1Execute() {
@@ -1392,7 +1501,12 @@ QString TMainForm::HelpFilePath() {
 void TMainForm::HelpBrowseExecute() {
     const QString path = HelpFilePath();
     if (QFileInfo::exists(path)) {
-        m_ui.OpenWithDesktop(path);
+        if (!m_ui.OpenWithDesktop(path)) {
+            m_ui.Ask(TMessageKind::Error, TButtons::Ok,
+                     "ヘルプを開くプログラムが見つかりません."
+                     "\nブラウザで次のファイルを開いてください:\n" +
+                         QDir::toNativeSeparators(path));
+        }
         return;
     }
     m_ui.Ask(TMessageKind::Error, TButtons::OkCancel,

@@ -15,6 +15,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "browse_log.h"
 #include "commands.h"
@@ -57,7 +58,9 @@ public:
 
     // The rest of start-up: the first-start welcome with the options dialog, then the file
     // named by the first argument, if any.
-    void Start(const QStringList& arguments);
+    // unattended (a screenshot run): no dialog waits for a person; a first start says on
+    // stderr what it skipped.
+    void Start(const QStringList& arguments, bool unattended = false);
 
     // Navigation.
     void GoToConcept(QObject* sender, const store::TConceptData& item, bool force, bool keepTree);
@@ -146,12 +149,18 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void BuildLayout();
     void ConnectCommands();
     void ApplySettings();
     void WriteGeometry();
+    void ApplyEditPaneHeights();
+    void KeepMenuBarWhole();
+    int FirstStartTreeWidth() const;
+    void FocusTree();
     void Connect(std::string_view command, void (TMainForm::*handler)());
     void Connect(std::string_view command, const std::function<void()>& handler);
     void Enable(std::string_view command, bool enabled);
@@ -177,6 +186,7 @@ private:
     // A move command: a save point, the move, and a refused cycle rolled back.
     void RunMove(const std::function<void()>& move);
     void MoveNodeAfter(views::TConceptNode* node, views::TConceptNode* anchor);
+    void RemoveDeletedMirrorNodes();
     void OnTreeDrop(views::TConceptNode& source, views::TConceptNode& target, bool lowerHalf);
 
     TUserInterface& m_ui;
@@ -215,6 +225,10 @@ private:
     std::unique_ptr<TConceptEditorPort> m_editor;
 
     std::set<std::string> m_connected;  // the commands that have their behaviour
+    QString m_statusText;               // the status line's own text, under passing hints
+    // The parents' and the children's pane heights as read, until the edit page has a size.
+    std::pair<int, int> m_editPaneHeights{72, 72};
+    bool m_editPageShown = false;
     int m_fontSizeCode = 0;
     bool m_useVariousLink = false;
     // What Timer1 saw last.

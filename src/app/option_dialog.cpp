@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "settings.h"
 #include "user_interface.h"
@@ -112,7 +113,11 @@ TOptionDlgForm::TOptionDlgForm(QWidget* parent) : QDialog(parent) {
     layout->addWidget(pages, 1);
     layout->addLayout(buttonRow);
 
-    setFixedSize(kClientWidth, kClientHeight);
+    // The designed size; the large font sizes get the room their texts need.
+    const QSize needed = font().pointSize() > 9 ? minimumSizeHint() : QSize();
+    setFixedSize(std::max(kClientWidth, needed.width()), std::max(kClientHeight, needed.height()));
+    // The welcome asks for a user name: the cursor waits in its field.
+    m_editUser->setFocus();
     // Centred on the screen rather than on the main window; moving it here also keeps Qt from
     // placing it over the parent when shown.
     const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();

@@ -265,6 +265,9 @@ void TQuillonIniFile::SetUseVariousLink(bool use) {
 int TQuillonIniFile::VerticalSplitter() const {
     return ReadInt(kSystem, "VERTICAL_SPLITTER", 150);
 }
+bool TQuillonIniFile::HasVerticalSplitter() const {
+    return ReadValue(m_path, kSystem, "VERTICAL_SPLITTER").has_value();
+}
 void TQuillonIniFile::SetVerticalSplitter(int pixels) {
     WriteInt(kSystem, "VERTICAL_SPLITTER", pixels);
 }

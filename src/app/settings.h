@@ -54,6 +54,7 @@ public:
     bool UseVariousLink() const;
     void SetUseVariousLink(bool use);
     int VerticalSplitter() const;
+    bool HasVerticalSplitter() const;  // false until a width was stored (a first start)
     void SetVerticalSplitter(int pixels);
     int HorizonalSplitter1() const;
     void SetHorizonalSplitter1(int pixels);

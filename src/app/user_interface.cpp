@@ -1,5 +1,6 @@
 #include "user_interface.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
@@ -103,7 +104,10 @@ QMessageBox::Icon IconOf(TMessageKind kind) {
 
 TAnswer TUserInterface::Ask(TMessageKind kind, TButtons buttons, const QString& text,
                             const QString& caption) {
-    QMessageBox box(IconOf(kind), caption.isEmpty() ? KindCaption(kind) : caption, text);
+    // Over the dialog the question comes from, else over the window.
+    QWidget* parent = QApplication::activeModalWidget();
+    QMessageBox box(IconOf(kind), caption.isEmpty() ? KindCaption(kind) : caption, text,
+                    QMessageBox::NoButton, parent != nullptr ? parent : Window());
     const std::vector<TAnswer> answers = AnswersOf(buttons);
     std::vector<QPushButton*> pushButtons;
     for (const TAnswer answer : answers) {

@@ -4,14 +4,15 @@
 // a script instead of a person.
 #pragma once
 
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 #include <optional>
 
 #include "questions.h"
 
 class QDialog;
 class QPrinter;
-class QWidget;
 
 namespace velmora::app {
 
@@ -34,6 +35,14 @@ public:
     virtual bool AskPrint(QWidget* parent, QPrinter& printer);
     // Opens a local file with the desktop's default handler; false when none took it.
     virtual bool OpenWithDesktop(const QString& path);
+
+    // The window the message boxes stand over when no dialog of the program is open (the main
+    // window); without one they are centred on the screen.
+    void SetWindow(QWidget* window) { m_window = window; }
+    QWidget* Window() const { return m_window; }
+
+private:
+    QPointer<QWidget> m_window;
 };
 
 // The questions of the core (save checks, the overwrite question) put to the user.

@@ -563,6 +563,29 @@ void TFrameTreeView::ExpandNode(TConceptNode& node) {
     m_loading = false;
 }
 
+std::vector<TConceptNode*> TFrameTreeView::RemoveMirrorNodes(
+    const std::function<bool(const store::TConceptData&)>& gone) {
+    std::vector<TConceptNode*> doomed;
+    for (const auto& [linkNo, node] : m_mirrorNodes) {
+        if (gone(node->Data())) {
+            doomed.push_back(node);
+        }
+    }
+    std::vector<TConceptNode*> parents;
+    for (TConceptNode* node : doomed) {
+        TConceptNode* parent = node->ParentNode();
+        if (parent != nullptr &&
+            std::find(parents.begin(), parents.end(), parent) == parents.end()) {
+            parents.push_back(parent);
+        }
+        if (m_dropTarget == node) {
+            m_dropTarget = nullptr;
+        }
+        delete node;  // unregisters itself and leaves its parent
+    }
+    return parents;
+}
+
 void TFrameTreeView::MoveNodeInView(TConceptNode& node, TConceptNode& destination,
                                     TNodeAttachMode mode) {
     if (&node == &destination && mode != amAddChild) {

@@ -112,6 +112,10 @@ public:
     TConceptNode* RootNode() const;
     // Every loaded node showing the concept (its own node and those of its mirror images).
     std::vector<TConceptNode*> NodesOfConcept(std::int32_t conceptNo) const;
+    // Deletes the loaded nodes of the mirror images that gone picks (their records were
+    // deleted); returns the parent nodes they leave, each once.
+    std::vector<TConceptNode*> RemoveMirrorNodes(
+        const std::function<bool(const store::TConceptData&)>& gone);
     // Moves node in the view only, as mode says relative to destination.
     void MoveNodeInView(TConceptNode& node, TConceptNode& destination, TNodeAttachMode mode);
     // Expands node, loading its children when none are loaded.

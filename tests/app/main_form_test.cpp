@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -310,6 +311,11 @@ TEST_F(MainForm, SaveOfANeverSavedOntologyAsksForANamePresetFromTheTitle) {
     ASSERT_NE(f.Ontology(), nullptr);
     EXPECT_EQ(f.windowTitle(), "Velmora - 食品オントロジー");
     EXPECT_EQ(FromCp932(f.Ontology()->Creator()), "試験者");
+    // The time of day as velmora-cli writes it, whatever the locale.
+    EXPECT_TRUE(QRegularExpression("^[0-2][0-9]:[0-5][0-9]:[0-5][0-9]$")
+                    .match(FromCp932(f.Ontology()->CreatedDay()))
+                    .hasMatch())
+        << f.Ontology()->CreatedDay();
     EXPECT_TRUE(f.Ontology()->Modified());
     EXPECT_TRUE(f.Command("FileSave1")->isEnabled());
     EXPECT_EQ(ConceptCount(), 3);
@@ -443,6 +449,7 @@ TEST_F(MainForm, ExitWritesTheGeometryOfANormalWindowOnly) {
 }
 
 TEST_F(MainForm, SettingsApplyAtStart) {
+    const QFont applicationFont = QApplication::font();  // the size reaches the whole program
     TQuillonIniFile settings(settingsPath);
     settings.SetFontSize(4);
     settings.SetWorkspaceSmallIcon(true);
@@ -455,6 +462,8 @@ TEST_F(MainForm, SettingsApplyAtStart) {
     TQuillonIniFile(settingsPath).SetFontSize(6);  // no such size: the window keeps 9 points
     TMainForm& g = Form();
     EXPECT_EQ(g.font().pointSize(), QApplication::font().pointSize());
+    form.reset();
+    QApplication::setFont(applicationFont);
 }
 
 // An editor with a field the user can type into, and a change not yet written.

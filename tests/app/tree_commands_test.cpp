@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QTest>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 #include "code_page.h"
 #include "main_form.h"
@@ -426,6 +427,65 @@ TEST_F(TreeCommands, AChildAddedAtAMirrorImageGoesUnderTheConceptItShows) {
     EXPECT_EQ(MirrorNode(riceImage)->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
 }
 
+// The example of the fault: A#1 B#2 with two new concepts added at a mirror image of their
+// parent, then one moved; numbered under the mirror image, two items shared each number.
+TEST_F(TreeCommands, ConceptsAddedAtAMirrorImageAreEditedAndMovedInTheirOwnLevel) {
+    store::TDataModule1& store = form->Store();
+    store.AppendConcept("A", rice, "");
+    store.AppendConcept("B", rice, "");
+    Renumber(rice);
+    Open(fruit);
+    for (int i = 0; i < 2; ++i) {
+        tree->ConceptTreeView()->setCurrentItem(MirrorNode(riceImage));
+        form->UpdateTreeCommands();
+        Trigger("TreeviewAddChild");
+        ASSERT_NE(tree->SelectedNode(), nullptr);
+        EXPECT_EQ(tree->SelectedNode()->ParentNode(), Node(rice));  // the path was built
+        EXPECT_TRUE(tree->IsEditing());
+        QTest::keyClick(Editor(), Qt::Key_Escape);
+        QTest::qWait(10);
+    }
+    EXPECT_EQ(MirrorNode(riceImage)->childCount(), 0);
+    EXPECT_EQ(Titles(*Node(rice)), (QStringList{"A", "B", "新規の概念", "新規の概念(2)"}));
+    EXPECT_TRUE(Node(rice)->isExpanded());
+
+    form->UpdateTreeCommands();
+    Trigger("TreeviewMoveUpper");
+    EXPECT_EQ(Titles(*Node(rice)), (QStringList{"A", "B", "新規の概念(2)", "新規の概念"}));
+    EXPECT_EQ(StoredLevel(rice), Titles(*Node(rice)));
+    std::vector<std::int32_t> orders;
+    for (int i = 0; i < Node(rice)->childCount(); ++i) {
+        orders.push_back(
+            StoredInt(Node(rice)->ChildNode(i)->Data().ConceptNo(), store::kFieldListOrder));
+    }
+    EXPECT_EQ(orders, (std::vector<std::int32_t>{1, 2, 3, 4}));
+}
+
+TEST_F(TreeCommands, MirrorImagesTheCycleCheckDeletesLeaveTheTree) {
+    // 穀物 shown again under 人参: moving 野菜 under 穀物 would make a cycle through it.
+    const std::int32_t grainImage = Mirror(grain, carrot, 1);
+    Open(grain);
+    Open(vegetable);
+    Open(carrot);
+    ASSERT_NE(MirrorNode(grainImage), nullptr);
+    Select(vegetable);
+    ui.answers = {TAnswer::Yes};  // delete the mirror image
+    const QRect row = tree->ConceptTreeView()->visualItemRect(Node(wheat));
+    tree->DropAt(QPoint(row.center().x(), row.top() + 1));
+    ASSERT_EQ(ui.questions.size(), 1u);
+    EXPECT_EQ(StoredInt(vegetable, store::kFieldParentNo), grain);
+    EXPECT_EQ(MirrorNode(grainImage), nullptr);
+    EXPECT_EQ(Node(carrot)->childCount(), 0);
+    EXPECT_FALSE(Node(carrot)->Data().HasChildren());
+
+    // Every node left is one the user can select.
+    for (QTreeWidgetItemIterator it(tree->ConceptTreeView()); *it != nullptr; ++it) {
+        tree->ConceptTreeView()->setCurrentItem(*it);
+        form->UpdateTreeCommands();
+    }
+    EXPECT_EQ(ui.questions.size(), 1u) << ui.questions.back().text.toStdString();
+}
+
 TEST_F(TreeCommands, AFailingLoadIsReportedAndTheNodeStaysClosed) {
     tree->OnSeekChildren = [](const store::TConceptData&) -> std::unique_ptr<store::TConceptList> {
         throw store::EVelmoraError("読めません");
@@ -467,6 +527,21 @@ TEST_F(TreeCommands, SortPutsConceptsByTitleThenMirrorImagesByRelation) {
     EXPECT_EQ(Titles(*Node(fruit)), (QStringList{"a", "b", "麦", "米"}));
     EXPECT_EQ(StoredLevel(fruit), Titles(*Node(fruit)));
     EXPECT_EQ(StoredInt(a, store::kFieldListOrder), 1);
+}
+
+TEST_F(TreeCommands, SortOrdersKanaByTheSyllabaryWhateverTheProcessLocale) {
+    const QLocale before;
+    QLocale::setDefault(QLocale::c());  // by code point every hiragana comes before katakana
+    store::TDataModule1& store = form->Store();
+    const std::int32_t ka = store.AppendConcept(S("か"), fruit, "");
+    store.AppendConcept(S("ア"), fruit, "");
+    store.AppendConcept(S("い"), fruit, "");
+    form->ShowTopConcept();
+    Open(fruit);
+    Select(ka);
+    Trigger("TreeviewSortSibling");
+    QLocale::setDefault(before);
+    EXPECT_EQ(Titles(*Node(fruit)), (QStringList{"ア", "い", "か", "米"}));
 }
 
 TEST_F(TreeCommands, EnabledStateFollowsTheSelectedNode) {
