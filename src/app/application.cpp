@@ -4,6 +4,8 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QProxyStyle>
+#include <QStyleOptionMenuItem>
 #include <QTranslator>
 #include <exception>
 
@@ -14,11 +16,34 @@
 
 namespace velmora::app {
 
+namespace {
+
+// The platform's style with room for menu texts: at the larger font sizes the style draws a menu
+// item's text in less width than it asked for it, and long captions came out cut in the middle
+// ("オントロジーの新…成(N)...").
+class TInterfaceStyle : public QProxyStyle {
+public:
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                           const QWidget* widget) const override {
+        QSize result = QProxyStyle::sizeFromContents(type, option, size, widget);
+        if (type == CT_MenuItem) {
+            if (const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+                item != nullptr && item->menuItemType != QStyleOptionMenuItem::Separator) {
+                result.rwidth() += item->fontMetrics.height();
+            }
+        }
+        return result;
+    }
+};
+
+}  // namespace
+
 TVelmoraApplication::TVelmoraApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("Velmora");
     setApplicationVersion(
         QString::fromUtf8(kVelmoraVersion.data(), static_cast<qsizetype>(kVelmoraVersion.size())));
     setDesktopFileName("velmora");
+    setStyle(new TInterfaceStyle);
     setWindowIcon(ProgramIcon());
     setFont(InterfaceFont());
     // Dates and numbers in Qt's own dialogs as a Japanese user reads them, and their texts.
