@@ -16,8 +16,8 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
-#include <algorithm>
 
+#include "settings.h"
 #include "user_interface.h"
 
 // The pictures live in a static library; nothing else references their resource object, so the
@@ -142,8 +142,7 @@ TPagesDlgCreateOntology::TPagesDlgCreateOntology(TUserInterface& ui, QWidget* pa
     }
 
     // The designed size; the large font sizes get the room their texts need.
-    const QSize needed = font().pointSize() > 9 ? minimumSizeHint() : QSize();
-    setFixedSize(std::max(kClientWidth, needed.width()), std::max(kClientHeight, needed.height()));
+    setFixedSize(SizeForFont(QSize(kClientWidth, kClientHeight), font()));
     if (QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());
     }

@@ -1,12 +1,11 @@
 #include "option_dialog.h"
 
 #include <QCheckBox>
-#include <QFrame>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -42,19 +41,14 @@ TOptionDlgForm::TOptionDlgForm(QWidget* parent) : QDialog(parent) {
     m_editUser = new QLineEdit(basic);
     m_editUser->setObjectName(QStringLiteral("EditUser"));
     userLabel->setBuddy(m_editUser);
-    auto* userNote = new QPlainTextEdit(basic);
-    userNote->setObjectName(QStringLiteral("MemoUserNote"));
-    userNote->setPlainText(
+    // Text on the page rather than a field; it wraps as the font size asks.
+    auto* userNote = new QLabel(
         QStringLiteral(u"　ユーザー名は概念データを編集したときに編集者の記名を自動で行う\n"
-                       u"ために用いられます．"));
-    userNote->setReadOnly(true);
-    userNote->setFrameShape(QFrame::NoFrame);
-    userNote->setFocusPolicy(Qt::NoFocus);
-    userNote->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    userNote->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    userNote->viewport()->setAutoFillBackground(false);  // reads as text on the page, not a field
-    userNote->setFixedHeight(userNote->fontMetrics().lineSpacing() * 3 +
-                             2 * static_cast<int>(userNote->document()->documentMargin()));
+                       u"ために用いられます．"),
+        basic);
+    userNote->setObjectName(QStringLiteral("MemoUserNote"));
+    userNote->setWordWrap(true);
+    userNote->setMargin(4);
     auto* sizeLabel = new QLabel(QStringLiteral(u"文字のサイズ："), basic);
     auto* sizeRow = new QHBoxLayout;
     const QString sizeCaptions[] = {QStringLiteral(u"小"), QStringLiteral(u"標準"),
@@ -113,14 +107,25 @@ TOptionDlgForm::TOptionDlgForm(QWidget* parent) : QDialog(parent) {
     layout->addWidget(pages, 1);
     layout->addLayout(buttonRow);
 
-    // The designed size; the large font sizes get the room their texts need.
-    const QSize needed = font().pointSize() > 9 ? minimumSizeHint() : QSize();
-    setFixedSize(std::max(kClientWidth, needed.width()), std::max(kClientHeight, needed.height()));
+    FitToFont();
     // The welcome asks for a user name: the cursor waits in its field.
     m_editUser->setFocus();
-    // Centred on the screen rather than on the main window; moving it here also keeps Qt from
-    // placing it over the parent when shown.
-    const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+}
+
+void TOptionDlgForm::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        FitToFont();
+    }
+}
+
+// The designed size; the large font sizes get the room their texts need.
+void TOptionDlgForm::FitToFont() {
+    setFixedSize(SizeForFont(QSize(kClientWidth, kClientHeight), font()));
+    // Centred on the screen rather than on the main window, also after growing; moving it
+    // also keeps Qt from placing it over the parent when shown.
+    const QWidget* owner = parentWidget();
+    const QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
     if (screen != nullptr) {
         move(screen->availableGeometry().center() - rect().center());
     }

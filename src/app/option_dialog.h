@@ -44,7 +44,13 @@ signals:
     // The user clicked a size button; code is SelectedFontSize() after the click.
     void FontSizeClicked(int code);
 
+protected:
+    // A size previewed while the dialog is open applies to the dialog too; it makes room.
+    void changeEvent(QEvent* event) override;
+
 private:
+    void FitToFont();
+
     QLineEdit* m_editUser;
     std::array<QRadioButton*, 5> m_sizeButtons;
     QCheckBox* m_checkBoxUseVariousLink;

@@ -9,6 +9,7 @@
 #include <QSaveFile>
 #include <QScreen>
 #include <QStandardPaths>
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -210,6 +211,12 @@ QString DecodeText(QByteArray value) {
 
 ESettingsWriteError::ESettingsWriteError(const QString& path)
     : store::EVelmoraError(ToUtf8(path + QStringLiteral(u" に書き込めません"))) {}
+
+QSize SizeForFont(QSize designed, const QFont& font) {
+    const double scale = std::max(1.0, font.pointSizeF() / 9.0);
+    return QSize(static_cast<int>(designed.width() * scale + 0.5),
+                 static_cast<int>(designed.height() * scale + 0.5));
+}
 
 std::optional<int> FontSizePoints(int code) {
     static constexpr int kPoints[] = {8, 9, 12, 16, 20};

@@ -8,7 +8,9 @@
 // UI thread only.
 #pragma once
 
+#include <QFont>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -25,6 +27,9 @@ public:
 
 // Points of a font-size code 1..5 (8, 9, 12, 16, 20); std::nullopt for any other code.
 std::optional<int> FontSizePoints(int code);
+// A dialog's size designed for the standard 9 points, grown in proportion for a larger font so
+// that its texts keep their room; never smaller than designed.
+QSize SizeForFont(QSize designed, const QFont& font);
 
 class TQuillonIniFile {
 public:
