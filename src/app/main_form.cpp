@@ -772,9 +772,12 @@ void TMainForm::TreeViewMoveNode(views::TConceptNode* node, views::TConceptNode*
         // The data first: a refused move leaves the view as it was.
         store::TConceptList items;
         items.AddNew().Assign(node->Data());
+        const int mirrorImages = m_store->DtStOriginalNetWork.RecordCount();
         m_seeker->MoveItems(items, newParent->Data());
         node->Data().IconPos = store::TIconPoint{};
-        RemoveDeletedMirrorNodes();
+        if (m_store->DtStOriginalNetWork.RecordCount() < mirrorImages) {
+            RemoveDeletedMirrorNodes();
+        }
     }
     m_treeView->MoveNodeInView(*node, *destination, mode);
     if (oldParent != nullptr && oldParent->childCount() == 0) {
