@@ -20,6 +20,7 @@ using exchange::TImportPlace;
 const std::string_view kImportCsvHelp =
     R"(Usage: velmora-cli import-csv FILE.ont IN.csv (--under N | --beside N | --replace)
            [--map FIELD=COLUMN]... [--skip-header] [--separator S] [--keep-invalid]
+           [--encoding auto|cp932|utf-8] [--user NAME]
 
 Imports the rows of IN.csv as new concepts of FILE.ont, as the CSV import wizard does, and
 saves FILE.ont in place (the previous version is kept as "バックアップ-FILE.ont"). Each data
@@ -42,17 +43,24 @@ Fields:
   --skip-header       the first row is not data
   --separator S       labels of one cell are separated by S ("\n" line break, "\t" tab)
   --keep-invalid      import bytes that are not code page 932 as they are (otherwise such a
-                      file is refused, naming its first bad line)
+                      file is refused, naming its first bad line); a zero byte becomes "?"
+  --encoding E        how IN.csv is written: auto (default: UTF-8 when it starts with a
+                      byte-order mark or is UTF-8 with non-ASCII characters, else cp932),
+                      cp932 (Shift-JIS) or utf-8; characters code page 932 cannot hold
+                      become "?" and are counted
+  --user NAME         the editor of rows that name none (default 無記名)
 
 The wizard's checks (title column, identifier column, unique identifiers, a single top row
-for --replace) and a refusal of parent identifiers that lead in a circle are reported on
-stderr with exit status 1; nothing is changed then.
+for --replace), a refusal of parent identifiers that lead in a circle, a file without rows
+and a quote the CSV dialect cannot close (named by its line) are reported on stderr with exit
+status 1; nothing is changed then.
 )";
 
 const std::vector<TOptionSpec>& ImportCsvOptions() {
     static const std::vector<TOptionSpec> options = {
-        {"under", true},        {"beside", true},    {"replace", false},      {"map", true, true},
-        {"skip-header", false}, {"separator", true}, {"keep-invalid", false},
+        {"under", true},         {"beside", true},       {"replace", false},
+        {"map", true, true},     {"skip-header", false}, {"separator", true},
+        {"keep-invalid", false}, {"encoding", true},     {"user", true},
     };
     return options;
 }
@@ -90,6 +98,25 @@ std::optional<TCsvField> FieldNamed(std::string_view name) {
     }
     return std::nullopt;
 }
+
+// The wizard's two questions on loading, answered from the command line: unreadable bytes as
+// --keep-invalid says, a broken quote always with No (the command refuses such a file).
+class TCsvLoadAnswers : public store::TQuestioner {
+public:
+    TCsvLoadAnswers(bool keepInvalid, const TCsvImportWizard& wizard)
+        : m_keep(keepInvalid), m_wizard(wizard) {}
+    store::TAnswer Ask(store::TMessageKind, store::TButtons, const std::string& text) override {
+        Asked = text;
+        // The wizard notes the broken quote's line before it asks about it.
+        const bool keep = m_wizard.BrokenQuoteLine() == 0 && m_keep;
+        return keep ? store::TAnswer::Yes : store::TAnswer::No;
+    }
+    std::string Asked;
+
+private:
+    bool m_keep;
+    const TCsvImportWizard& m_wizard;
+};
 
 // The top concept (the lowest number with PARENT_NO 0), or 0 when there is none.
 std::int32_t TopConcept(store::TDataModule1& s) {
@@ -130,8 +157,12 @@ int RunImportCsv(const TParsedArguments& args, std::ostream& out, std::ostream& 
     if (const auto given = args.Value("separator")) {
         separator = text.ToTable(*given, "--separator");
     }
+    const exchange::TImportEncoding encoding = ParseEncodingOption(args);
 
     store::TSimpleStoreContext context;
+    if (const auto user = args.Value("user")) {
+        context.SetUserName(text.ToTable(*user, "--user"));
+    }
     store::TFixedAnswer noOverwrite(store::TAnswer::No);
     store::TDataModule1 store(context);
     store.SetQuestioner(noOverwrite);
@@ -157,18 +188,19 @@ int RunImportCsv(const TParsedArguments& args, std::ostream& out, std::ostream& 
         return 1;
     }
 
-    TInvalidBytesAnswer answer(args.Has("keep-invalid"));
-    const std::optional<std::string> csv =
-        exchange::ReadCSVFile(store::RealFileSystem(), csvPath, answer);
-    if (!csv) {
+    TCsvImportWizard wizard(store, context, current);
+    TCsvLoadAnswers answers(args.Has("keep-invalid"), wizard);
+    std::string bytes = exchange::ReadCSVBytes(store::RealFileSystem(), csvPath, answers);
+    if (!wizard.LoadBytes(std::move(bytes), csvPath, encoding, answers)) {
         err << "velmora-cli import-csv: "
-            << ToUnixLineBreaks(answer.Asked.substr(0, answer.Asked.find("\r\n"))) << " ('"
-            << csvPath << "'; --keep-invalid imports the bytes as they are)\n";
+            << ToUnixLineBreaks(answers.Asked.substr(0, answers.Asked.find("\r\n"))) << " ('"
+            << csvPath << "'"
+            << (wizard.BrokenQuoteLine() != 0 ? "; nothing was imported"
+                                              : "; --keep-invalid imports the bytes as they are")
+            << ")\n";
         return 1;
     }
-
-    TCsvImportWizard wizard(store, context, current);
-    wizard.LoadText(*csv, csvPath);
+    ReportEncoding(out, "import-csv", csvPath, wizard.Encoding(), wizard.ReplacedCharacters());
     if (place == TImportPlace::Workspace && !wizard.PlaceEnabled(place)) {
         err << "velmora-cli import-csv: concept " << current
             << " is the top concept; it has no level to import beside (use --under)\n";

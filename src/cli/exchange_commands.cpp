@@ -39,12 +39,13 @@ A concept number that does not exist fails with exit status 1 and writes no file
 
 const std::string_view kImportTextHelp =
     R"(Usage: velmora-cli import-text FILE.ont IN.txt (--beside N | --mirror L)
-           [--keep-invalid] [--user NAME]
+           [--keep-invalid] [--encoding auto|cp932|utf-8] [--user NAME]
 
 Adds one concept per line of IN.txt to FILE.ont, as the desktop program's text import
 (テキスト形式) does, and saves FILE.ont in place (the previous version is kept as
 "バックアップ-FILE.ont"). Each line becomes the title and the language label of a new
-concept, in file order. IN.txt is code page 932 (Shift-JIS); lines end at CR, LF or CR LF.
+concept, in file order. IN.txt is code page 932 (Shift-JIS) or UTF-8 (see --encoding); lines
+end at CR, LF or CR LF.
 Empty lines and lines of only spaces, tabs or ideographic spaces (　) are skipped; other lines
 are taken as they stand.
 
@@ -57,7 +58,11 @@ P's children (or P itself when P is the top concept).
   --mirror L      the current item is mirror image L: the new concepts go under the concept
                   that holds the mirror image
   --keep-invalid  bytes that are not code page 932 are imported as they are; without it the
-                  command names the first such line and stops (exit status 1, nothing changed)
+                  command names the first such line and stops (exit status 1, nothing changed);
+                  a zero byte becomes "?"
+  --encoding E    how IN.txt is written: auto (default: UTF-8 when it starts with a byte-order
+                  mark or is UTF-8 with non-ASCII characters, else cp932), cp932 or utf-8;
+                  characters code page 932 cannot hold become "?" and are counted
   --user NAME     the user name written as EDITOR of the new concepts (default 無記名)
 
 When no line makes a concept, nothing is saved.
@@ -68,7 +73,11 @@ std::vector<TOptionSpec> ExportCsvOptions() {
 }
 
 std::vector<TOptionSpec> ImportTextOptions() {
-    return {{"beside", true}, {"mirror", true}, {"keep-invalid", false}, {"user", true}};
+    return {{"beside", true},
+            {"mirror", true},
+            {"keep-invalid", false},
+            {"encoding", true},
+            {"user", true}};
 }
 
 namespace {
@@ -172,9 +181,10 @@ int RunImportText(const TParsedArguments& args, std::ostream& out, std::ostream&
             current.SetConceptNo(n.FieldByName(store::kFieldRecordNoTo).AsInteger());
         }
     }
+    const exchange::TImportEncoding encoding = ParseEncodingOption(args);
     TInvalidBytesAnswer answer(args.Has("keep-invalid"));
-    const exchange::TTextImportResult result =
-        exchange::ImportTextFile(session.Store, current, txt, answer);
+    const exchange::TTextImportResult result = exchange::ImportTextFile(
+        session.Store, current, txt, answer, store::RealFileSystem(), encoding);
     if (result.Stopped) {
         err << kProgram << ": " << txt << ": line " << result.UnreadableLine
             << " holds bytes that are not code page 932 (Shift-JIS); nothing was imported. "
@@ -185,6 +195,7 @@ int RunImportText(const TParsedArguments& args, std::ostream& out, std::ostream&
         err << kProgram << ": warning: " << txt << ": bytes that are not code page 932 from line "
             << result.UnreadableLine << " on were imported as they are\n";
     }
+    ReportEncoding(out, "import-text", txt, result.Encoding, result.Replaced);
     const std::string parent = text.ToTerminal(session.TitleOf(result.Parent));
     for (const std::int32_t no : result.Created) {
         out << "import-text: created #" << no << " 「" << text.ToTerminal(session.TitleOf(no))

@@ -109,10 +109,12 @@ void TCsvGrid::WriteCaptions() {
 // ---------------------------------------------------------------------------------------------
 // Parsing and reading
 
-void ParseCSVText(std::string_view text, TCsvGrid& grid) {
+std::size_t ParseCSVText(std::string_view text, TCsvGrid& grid) {
     const std::size_t size = text.size();
     std::size_t p = 0;
     std::vector<std::string> fields;
+    std::size_t broken = std::string_view::npos;  // position of the first broken quote
+    const auto noteBroken = [&](std::size_t at) { broken = std::min(broken, at); };
     const auto endOfLine = [&] { return p >= size || text[p] == '\r' || text[p] == '\n'; };
     while (p < size) {
         while (!endOfLine()) {
@@ -129,11 +131,15 @@ void ParseCSVText(std::string_view text, TCsvGrid& grid) {
                 }
                 if (close == std::string_view::npos) {
                     // Unclosed: the value runs to the end of the text less its last character.
+                    noteBroken(begin - 1);
                     fields.push_back(Unquote(text, begin, std::max(begin, size - 1)));
                     p = size;
                 } else {
                     fields.push_back(Unquote(text, begin, close));
                     p = close + 1;
+                    if (p < size && text[p] != ',' && text[p] != '\r' && text[p] != '\n') {
+                        noteBroken(close);  // "x"y: the rest is read as another field
+                    }
                 }
             } else {
                 const std::size_t end = text.find_first_of(",\r\n", p);
@@ -157,6 +163,10 @@ void ParseCSVText(std::string_view text, TCsvGrid& grid) {
         }
     }
     grid.WriteCaptions();
+    if (broken == std::string_view::npos) {
+        return 0;
+    }
+    return static_cast<std::size_t>(std::count(text.begin(), text.begin() + broken, '\n')) + 1;
 }
 
 std::string JoinFileLines(std::string_view bytes) {
@@ -181,29 +191,26 @@ std::string JoinFileLines(std::string_view bytes) {
     return text;
 }
 
-std::optional<std::string> ReadCSVFile(store::TFileSystem& fileSystem, const std::string& path,
-                                       store::TQuestioner& questioner) {
-    std::string bytes;
+std::string ReadCSVBytes(store::TFileSystem& fileSystem, const std::string& path,
+                         store::TQuestioner& questioner) {
     try {
-        std::unique_ptr<store::TFile> file = fileSystem.OpenRead(path);
-        char buffer[65536];
-        for (std::size_t n; (n = file->Read(buffer, sizeof buffer)) > 0;) {
-            bytes.append(buffer, n);
-        }
-        file->Close();
+        return ReadWholeFile(fileSystem, path);
     } catch (const store::EFileSystemError&) {
         questioner.Ask(store::TMessageKind::Error, store::TButtons::OkCancel,
                        MessageCannotOpenFile());
         throw;
     }
-    if (const std::size_t line = store::FirstUnreadableLine(bytes); line != 0) {
-        const store::TAnswer answer = questioner.Ask(
-            store::TMessageKind::Warning, store::TButtons::YesNo, MessageUnreadableBytes(line));
-        if (answer != store::TAnswer::Yes) {
-            return std::nullopt;
-        }
+}
+
+std::optional<std::string> ReadCSVFile(store::TFileSystem& fileSystem, const std::string& path,
+                                       store::TQuestioner& questioner, TImportEncoding encoding) {
+    const std::string bytes = ReadCSVBytes(fileSystem, path, questioner);
+    const std::optional<TImportText> text =
+        DecodeImportText(bytes, encoding, questioner, MessageUnreadableBytes);
+    if (!text) {
+        return std::nullopt;
     }
-    return JoinFileLines(bytes);
+    return JoinFileLines(text->Text);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -273,6 +280,16 @@ std::string MessageNothingToReplace() {
 std::string MessageCannotOpenFile() {
     return "ファイルが開けません. ファイルが他のプログラムで使用中の可能性があります.";
 }
+std::string MessageEmptyFile() {
+    return "CSVファイルにデータがありません. インポートする行がひとつもありません.";
+}
+std::string MessageBrokenQuote(std::size_t line) {
+    return "CSVファイルの " + std::to_string(line) +
+           " 行目の引用符(\")が正しく閉じていません. "
+           "この行から後の区切りが崩れている可能性があります.\r\n"
+           "このまま読み込みを続けますか?\r\n"
+           "(「いいえ」で読み込みを中止します.)";
+}
 std::string MessageUnreadableBytes(std::size_t line) {
     return "CSVファイルの " + std::to_string(line) +
            " 行目に, シフトJIS(コードページ932)として読めない文字があります.\r\n"
@@ -289,20 +306,62 @@ TCsvImportWizard::TCsvImportWizard(store::TDataModule1& store, const store::TSto
     UpdatePlaceChoices();
 }
 
-void TCsvImportWizard::LoadText(std::string_view text, const std::string& fileName) {
+std::size_t TCsvImportWizard::LoadText(std::string_view text, const std::string& fileName) {
     m_grid.Clear();
-    ParseCSVText(text, m_grid);
+    const std::size_t brokenQuote = ParseCSVText(text, m_grid);
     m_fileName = fileName;
     m_selectedRow = 1;
+    // A new file starts afresh: choices made for another file's columns would pick wrong ones.
+    for (TFieldChoice& choice : m_choices) {
+        choice = TFieldChoice();
+    }
+    m_ignoreHeader = false;
+    m_separator.clear();
     if (m_grid.ColumnCount() > 1 || m_grid.RowCount() > 2 || !m_grid.Cell(0, 1).empty()) {
         FillFieldChoices(1);
     }
     AssignFieldsFromHeader();
     UpdatePlaceChoices();
+    return brokenQuote;
+}
+
+bool TCsvImportWizard::LoadBytes(std::string bytes, const std::string& fileName,
+                                 TImportEncoding encoding, store::TQuestioner& questioner) {
+    m_brokenQuoteLine = 0;
+    const std::optional<TImportText> text =
+        DecodeImportText(bytes, encoding, questioner, MessageUnreadableBytes);
+    if (!text) {
+        return false;
+    }
+    const std::string joined = JoinFileLines(text->Text);
+    TCsvGrid probe;
+    m_brokenQuoteLine = ParseCSVText(joined, probe);
+    if (m_brokenQuoteLine != 0 &&
+        questioner.Ask(store::TMessageKind::Warning, store::TButtons::YesNo,
+                       MessageBrokenQuote(m_brokenQuoteLine)) != store::TAnswer::Yes) {
+        return false;
+    }
+    LoadText(joined, fileName);
+    m_bytes = std::move(bytes);
+    m_encodingChoice = encoding;
+    m_encoding = text->Encoding;
+    m_replaced = text->Replaced;
+    return true;
+}
+
+bool TCsvImportWizard::SetEncoding(TImportEncoding encoding, store::TQuestioner& questioner) {
+    if (m_fileName.empty()) {
+        m_encodingChoice = encoding;
+        return true;
+    }
+    return LoadBytes(m_bytes, m_fileName, encoding, questioner);
 }
 
 void TCsvImportWizard::ClearFile() {
     m_fileName.clear();
+    m_bytes.clear();
+    m_replaced = 0;
+    m_brokenQuoteLine = 0;
     for (TFieldChoice& choice : m_choices) {
         choice = TFieldChoice();
     }
@@ -326,7 +385,7 @@ void TCsvImportWizard::FillFieldChoices(int row) {
     entries.push_back(NotAssigned());
     for (int n = 1; n <= m_grid.ColumnCount(); ++n) {
         const std::string& cell = m_grid.Cell(n - 1, row);
-        const std::string sample = cell.size() > 26 ? cell.substr(0, 30) + "..." : cell;
+        const std::string sample = cell.size() > 26 ? store::CutToBytes(cell, 30) + "..." : cell;
         entries.push_back(FieldCaption() + std::to_string(n) + " (" + kQuote + sample + kQuote +
                           ")");
     }
@@ -494,6 +553,9 @@ std::optional<std::string> TCsvImportWizard::Validate() const {
     if (m_fileName.empty()) {
         return MessageNoFile();
     }
+    if (m_grid.FileRowCount() == 0) {
+        return MessageEmptyFile();
+    }
     const int title = Choice(TCsvField::Title).Selected;
     if (title <= 0 || title > m_grid.ColumnCount()) {
         return MessageNoTitle();
@@ -555,8 +617,6 @@ TCsvImportResult TCsvImportWizard::Import() {
     result.BaseParent = BaseParent();
 
     TTable& concepts = m_store.DtStOriginalConcepts;
-    TTable& terms = m_store.DtStOriginalTerms;
-    TTable& associations = m_store.DtStOriginalAssociation;
     const std::string author = m_context.UserName();
     const bool withLabels = Assigned(TCsvField::Labels);
     const int rows = DataRowCount();
@@ -585,19 +645,12 @@ TCsvImportResult TCsvImportWizard::Import() {
         }
         for (const std::string& label :
              SplitLabels(FieldValue(TCsvField::Labels, i), m_separator)) {
-            if (!terms.Locate(store::kFieldTermString, TValue(label))) {
-                terms.Append();
-                terms.FieldByName(store::kFieldTermString).SetAsString(label);
-                terms.Post();
-                ++result.NewLabels;
-            }
-            const std::int32_t termNo = terms.FieldByName(store::kFieldTermNo).AsInteger();
-            if (!associations.Locate("CONCEPT_NO;TERM_NO", {no, termNo})) {
-                associations.Append();
-                associations.FieldByName(store::kFieldConceptNo).SetAsInteger(no);
-                associations.FieldByName(store::kFieldTermNo).SetAsInteger(termNo);
-                associations.Post();
+            bool newTerm = false;
+            if (m_store.AddLabelToConcept(no, label, &newTerm)) {
                 ++result.Associations;
+            }
+            if (newTerm) {
+                ++result.NewLabels;
             }
         }
     }

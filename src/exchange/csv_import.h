@@ -24,6 +24,7 @@
 
 #include "data_module.h"
 #include "file_system.h"
+#include "import_encoding.h"
 #include "questions.h"
 
 namespace velmora::exchange {
@@ -43,6 +44,8 @@ public:
     // Writes fields into the next file row: the n-th call fills row n.
     void AddRow(std::vector<std::string> fields);
     void WriteCaptions();  // "フィールド" + column number into every cell of row 0
+    // The rows the file filled (an empty grid has none, though it shows one empty row).
+    int FileRowCount() const { return m_filledRows; }
 
 private:
     int m_columns = 1;
@@ -55,18 +58,27 @@ private:
 // inside belong to the value); without a closing quote it runs to the end of the text less its
 // last character. An unquoted value runs to the next comma, CR or LF. A comma at the end of a line
 // adds no empty field, an empty line adds no row, and "x"y gives the two fields x and y. One pass.
-void ParseCSVText(std::string_view text, TCsvGrid& grid);
+// Returns the 1-based line (counted by LF) of the first quote the dialect cannot close: one still
+// open at the end of the text (the line of the opening quote) or a closing quote followed by
+// something other than a comma or a line break (the line of that quote); 0 when there is none.
+// Such a file is parsed all the same; the caller decides whether to go on.
+std::size_t ParseCSVText(std::string_view text, TCsvGrid& grid);
 
 // The text ParseCSVText reads from a file's bytes: its lines (ending at CR, LF or CR LF) joined
 // with CR LF after every line.
 std::string JoinFileLines(std::string_view bytes);
 
-// Reads a CSV file for the grid. When it cannot be opened, shows MessageCannotOpenFile (error,
-// OK and Cancel, the answer does not matter) and rethrows the file system's error. When it holds
-// bytes code page 932 cannot read, asks (MessageUnreadableBytes, Yes = go on with the bytes as
-// they are, No = stop); stopping gives nullopt.
+// Reads a CSV file's bytes. When it cannot be opened, shows MessageCannotOpenFile (error, OK and
+// Cancel, the answer does not matter) and rethrows the file system's error.
+std::string ReadCSVBytes(store::TFileSystem& fileSystem, const std::string& path,
+                         store::TQuestioner& questioner);
+
+// Reads a CSV file for the grid: ReadCSVBytes, then the text in the given encoding (UTF-8
+// converted; import_encoding.h). When it holds bytes code page 932 cannot read or a zero byte,
+// asks (MessageUnreadableBytes, Yes = go on, No = stop); stopping gives nullopt.
 std::optional<std::string> ReadCSVFile(store::TFileSystem& fileSystem, const std::string& path,
-                                       store::TQuestioner& questioner);
+                                       store::TQuestioner& questioner,
+                                       TImportEncoding encoding = TImportEncoding::Auto);
 
 // The seven concept fields a column can feed, in the order of the wizard's lists.
 enum class TCsvField : int {
@@ -128,6 +140,10 @@ std::string MessageNothingToReplace();
 // File reading.
 std::string MessageCannotOpenFile();
 std::string MessageUnreadableBytes(std::size_t line);
+// A file without a single row: nothing to import.
+std::string MessageEmptyFile();
+// The question about a quote the dialect cannot close (Yes = import the rows as parsed).
+std::string MessageBrokenQuote(std::size_t line);
 
 class TCsvImportWizard {
 public:
@@ -138,11 +154,29 @@ public:
                      std::int32_t currentConceptNo);
 
     // Page 1. LoadText takes a file's text (ReadCSVFile) and its name: empties and fills the grid,
-    // fills the field lists from row 1 when the grid holds anything, recognises the header and
-    // updates the place choices. ClearFile is the cancelled file dialog: no file, empty grid and
-    // lists.
-    void LoadText(std::string_view text, const std::string& fileName);
+    // starts the field assignment, header box and separator afresh (nothing of a file loaded
+    // before carries over), fills the field lists from row 1 when the grid holds anything,
+    // recognises the header and updates the place choices; it returns the line of a broken
+    // quote (ParseCSVText), 0 for none. ClearFile is the cancelled file dialog: no file, empty
+    // grid and lists.
+    std::size_t LoadText(std::string_view text, const std::string& fileName);
     void ClearFile();
+
+    // The file's bytes as read (ReadCSVBytes), loaded in the given encoding (Auto: decided from
+    // the bytes). Asks MessageUnreadableBytes for bytes code page 932 cannot read and then
+    // MessageBrokenQuote (warning, Yes/No) for a quote the dialect cannot close; No to either
+    // stops and leaves the wizard as it was: false. The bytes are kept, so that SetEncoding can
+    // read them again in the encoding the user picks.
+    bool LoadBytes(std::string bytes, const std::string& fileName, TImportEncoding encoding,
+                   store::TQuestioner& questioner);
+    bool SetEncoding(TImportEncoding encoding, store::TQuestioner& questioner);
+    // The encoding the page offers as chosen (Auto until the user picks one) and the one the
+    // loaded file was read in, with the count of characters that became "?".
+    TImportEncoding EncodingChoice() const { return m_encodingChoice; }
+    TImportEncoding Encoding() const { return m_encoding; }
+    int ReplacedCharacters() const { return m_replaced; }
+    // The line of the broken quote of the loaded file (0: none); set before the question.
+    std::size_t BrokenQuoteLine() const { return m_brokenQuoteLine; }
     const std::string& FileName() const { return m_fileName; }
     const TCsvGrid& Grid() const { return m_grid; }
     // Clicking a grid row: it becomes the selected row and gives the lists their samples.
@@ -195,6 +229,11 @@ private:
     const store::TStoreContext& m_context;
     std::int32_t m_currentConceptNo;
     std::string m_fileName;
+    std::string m_bytes;
+    TImportEncoding m_encodingChoice = TImportEncoding::Auto;
+    TImportEncoding m_encoding = TImportEncoding::Cp932;
+    int m_replaced = 0;
+    std::size_t m_brokenQuoteLine = 0;
     TCsvGrid m_grid;
     int m_selectedRow = 1;
     bool m_ignoreHeader = false;

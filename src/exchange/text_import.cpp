@@ -69,35 +69,23 @@ std::vector<std::int32_t> ImportTextLines(store::TDataModule1& store, std::int32
 
 TTextImportResult ImportTextFile(store::TDataModule1& store, const store::TConceptData& current,
                                  const std::string& fileName, store::TQuestioner& questioner,
-                                 store::TFileSystem& fileSystem) {
+                                 store::TFileSystem& fileSystem, TImportEncoding encoding) {
     TTextImportResult result;
     result.Parent = ImportParentFor(store, current);
 
-    std::string text;
-    {
-        std::unique_ptr<store::TFile> file = fileSystem.OpenRead(fileName);
-        text.resize(static_cast<std::size_t>(file->Size()));
-        std::size_t got = 0;
-        while (got < text.size()) {
-            const std::size_t n = file->Read(text.data() + got, text.size() - got);
-            if (n == 0) {
-                break;
-            }
-            got += n;
-        }
-        text.resize(got);
-        file->Close();
-    }
-
-    result.UnreadableLine = store::FirstUnreadableLine(text);
-    if (result.UnreadableLine != 0 &&
-        questioner.Ask(store::TMessageKind::Warning, store::TButtons::YesNo,
-                       UnreadableLineQuestion(fileName, result.UnreadableLine)) !=
-            store::TAnswer::Yes) {
+    const std::string bytes = ReadWholeFile(fileSystem, fileName);
+    const std::optional<TImportText> text =
+        DecodeImportText(bytes, encoding, questioner, [&](std::size_t line) {
+            result.UnreadableLine = line;
+            return UnreadableLineQuestion(fileName, line);
+        });
+    if (!text) {
         result.Stopped = true;
         return result;
     }
-    result.Created = ImportTextLines(store, result.Parent, text);
+    result.Encoding = text->Encoding;
+    result.Replaced = text->Replaced;
+    result.Created = ImportTextLines(store, result.Parent, text->Text);
     return result;
 }
 

@@ -1,12 +1,13 @@
 // Text import: a plain text file with one concept title per line becomes new concepts side by
 // side in the workspace of the current item, each with a language label equal to its title.
 //
-// The file is code page 932; a line ends at CR, LF or CR LF and the last break is optional.
-// Empty lines are skipped, and so are lines of nothing but blanks (half-width spaces, tabs and
-// ideographic spaces): they would only make concepts without a visible title. Any other line
-// is taken as it stands, blanks included, as title and label. Bytes that code page 932 cannot
-// read are never taken in silently: the questioner is told the first such line and answers Yes
-// to go on with the bytes as they are, or No to stop before anything is created.
+// The file is code page 932, or UTF-8 when it shows it (import_encoding.h), or as the caller
+// says; a line ends at CR, LF or CR LF and the last break is optional. Empty lines are skipped,
+// and so are lines of nothing but blanks (half-width spaces, tabs and ideographic spaces): they
+// would only make concepts without a visible title. Any other line is taken as it stands,
+// blanks included, as title and label. Bytes that code page 932 cannot read, and zero bytes,
+// are never taken in silently: the questioner is told the first such line and answers Yes to go
+// on (the bytes as they are, a zero byte as "?"), or No to stop before anything is created.
 //
 // The desktop program's command shows kImportTextPrompt, lets the user pick the file, takes an
 // undo save point and then calls ImportTextFile; the command-line tool calls the same function.
@@ -22,6 +23,7 @@
 #include "concept_data.h"
 #include "data_module.h"
 #include "file_system.h"
+#include "import_encoding.h"
 #include "questions.h"
 
 namespace velmora::exchange {
@@ -53,6 +55,8 @@ struct TTextImportResult {
     std::vector<std::int32_t> Created;  // the new concept numbers, in file order
     std::size_t UnreadableLine = 0;     // first line with bytes code page 932 cannot read; 0 none
     bool Stopped = false;               // the user chose to stop at that line; nothing created
+    TImportEncoding Encoding = TImportEncoding::Cp932;  // how the file was read
+    int Replaced = 0;  // characters that became "?" (not in code page 932, zero bytes)
 };
 
 // Creates one concept per non-blank line of text under parent, in order; the line is title and
@@ -62,10 +66,11 @@ std::vector<std::int32_t> ImportTextLines(store::TDataModule1& store, std::int32
 
 // The whole import after the save point: the parent by ImportParentFor (before the file is
 // touched, so a missing record stops it first), the file read whole (the file layer's error
-// when it cannot be), the unreadable-bytes question when needed (Warning, Yes/No), then the
-// concepts.
+// when it cannot be) in the given encoding, the unreadable-bytes question when needed (Warning,
+// Yes/No), then the concepts.
 TTextImportResult ImportTextFile(store::TDataModule1& store, const store::TConceptData& current,
                                  const std::string& fileName, store::TQuestioner& questioner,
-                                 store::TFileSystem& fileSystem = store::RealFileSystem());
+                                 store::TFileSystem& fileSystem = store::RealFileSystem(),
+                                 TImportEncoding encoding = TImportEncoding::Auto);
 
 }  // namespace velmora::exchange

@@ -256,6 +256,37 @@ TEST_F(CliCommands, FixRemovesWhatTheSaveTimeChecksOfferAndSaves) {
     EXPECT_EQ(RunCommand({"check", file}).Status, kExitOk);
 }
 
+TEST_F(CliCommands, FixJoinsLabelsOfTheSameText) {
+    const std::string file = Path("labels.ont");
+    {
+        testing::TSession session;
+        const std::int32_t top =
+            session.Store.BuildNewOntology(Sjis("食品"), std::vector<std::string>{"a", "b"});
+        // A second record of the label "a", as files written before labels were looked up as
+        // stored hold, on b and once more on a.
+        store::TTable& terms = session.Store.DtStOriginalTerms;
+        terms.AppendRecord({std::monostate{}, "a", std::monostate{}});
+        const std::int32_t second = terms.FieldByName("TERM_NO").AsInteger();
+        for (const std::int32_t owner : {top + 2, top + 1}) {
+            session.Store.DtStOriginalAssociation.AppendRecord(
+                {std::monostate{}, owner, second, std::monostate{}});
+        }
+        session.Save(file);
+    }
+    const TRun check = RunCommand({"check", file});
+    EXPECT_NE(check.Out.find("warning[label-same-text]"), std::string::npos) << check.Out;
+    const TRun fix = RunCommand({"fix", file});
+    ASSERT_EQ(fix.Status, kExitOk) << fix.Err;
+    EXPECT_NE(fix.Out.find("fix: joined 1 label(s)"), std::string::npos) << fix.Out;
+
+    testing::TSession after;
+    after.Load(file);
+    EXPECT_EQ(after.Store.DtStOriginalTerms.RecordCount(), 3);
+    EXPECT_EQ(after.Store.DtStOriginalAssociation.RecordCount(), 4);
+    const TRun clean = RunCommand({"check", file});
+    EXPECT_EQ(clean.Out.find("warning["), std::string::npos) << clean.Out;
+}
+
 TEST_F(CliCommands, FilesThatCannotBeReadFailWithTheStoresMessage) {
     const std::string missing = Path("missing.ont");
     for (const char* command : {"info", "check", "resave"}) {

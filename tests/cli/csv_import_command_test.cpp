@@ -96,6 +96,10 @@ TEST_F(CsvImportCommandTest, RefusalsLeaveTheFileAlone) {
          {"--under", "1", "--map", "title=3"},
          "beyond the 1 column(s)"},
         {"invalid bytes", "a\r\nb\xFF\r\n", {"--under", "1"}, " 2 行目"},
+        {"zero byte", std::string("a\r\nb\0\r\n", 6), {"--under", "1"}, " 2 行目"},
+        {"empty file", "", {"--under", "1", "--map", "title=1"}, "データがありません"},
+        {"unclosed quote", "a\r\n\"b,c\r\nd\r\n", {"--under", "1"}, " 2 行目の引用符"},
+        {"text after a quote", "a\r\nb\r\n\"c\"d\r\n", {"--under", "1"}, " 3 行目の引用符"},
     };
     for (const TCase& c : cases) {
         const std::string csv = WriteCsv("bad.csv", c.Csv);
@@ -120,6 +124,28 @@ TEST_F(CsvImportCommandTest, KeepInvalidImportsTheBytesAsTheyAre) {
     EXPECT_EQ(s.Store.DtStOriginalConcepts.FieldByName("TITLE").AsString(), "b\xFF");
 }
 
+TEST_F(CsvImportCommandTest, Utf8FilesAreConvertedAndUserNamesTheEditor) {
+    const std::string csv = WriteCsv("in.csv", "\xEF\xBB\xBF鳥,とり\r\n魚,\xF0\x9F\x90\x9F\r\n");
+    const TRun run = RunCommand({"import-csv", ont, csv, "--under", "1", "--map", "title=1",
+                                 "--map", "labels=2", "--user", "花子"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_NE(run.Out.find("read " + csv + " as utf-8; 1 character(s)"), std::string::npos)
+        << run.Out;
+    using C = std::vector<std::pair<std::string, std::int32_t>>;
+    EXPECT_EQ(Concepts(), (C{{"動物", 0}, {"哺乳類", 1}, {"鳥", 1}, {"魚", 1}}));
+    TSession s;
+    s.Load(ont);
+    ASSERT_TRUE(s.Store.DtStOriginalConcepts.Locate("RECORD_NO", store::TValue(3)));
+    EXPECT_EQ(s.Store.DtStOriginalConcepts.FieldByName("EDITOR").AsString(), Sjis("花子"));
+    EXPECT_TRUE(s.Store.DtStOriginalTerms.Locate("TERM_STRING", store::TValue("?")));
+
+    // Told cp932, the same UTF-8 bytes are unreadable there and refused.
+    const std::string plain = WriteCsv("plain.csv", "あ\r\n");
+    const TRun told = RunCommand({"import-csv", ont, plain, "--under", "1", "--encoding", "cp932"});
+    EXPECT_EQ(told.Status, kExitFailure);
+    EXPECT_NE(told.Err.find(" 1 行目"), std::string::npos) << told.Err;
+}
+
 TEST_F(CsvImportCommandTest, WrongCommandLinesAreUsageErrors) {
     const std::string csv = WriteCsv("in.csv", "a\r\n");
     for (const std::vector<std::string>& words : std::vector<std::vector<std::string>>{
@@ -128,6 +154,7 @@ TEST_F(CsvImportCommandTest, WrongCommandLinesAreUsageErrors) {
              {"import-csv", ont, csv, "--under", "1", "--map", "colour=1"},
              {"import-csv", ont, csv, "--under", "1", "--map", "title=x"},
              {"import-csv", ont, "--under", "1"},
+             {"import-csv", ont, csv, "--under", "1", "--encoding", "latin1"},
          }) {
         std::ostringstream out;
         std::ostringstream err;

@@ -149,6 +149,24 @@ TEST_F(ExchangeCommands, ImportStopsAtUnreadableBytesUnlessToldToKeepThem) {
               store::TValue(std::string("\xFF\xFE")));
 }
 
+TEST_F(ExchangeCommands, ImportReadsUtf8AndTheEncodingCanBeNamed) {
+    std::ofstream(Path("in.txt"), std::ios::binary) << "梨\nみかん\n";
+    const TRun run = RunCommand({"import-text", ont, Path("in.txt"), "--beside", "2"});
+    ASSERT_EQ(run.Status, kExitOk) << run.Err;
+    EXPECT_NE(run.Out.find("as utf-8"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("「梨」"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("「みかん」"), std::string::npos) << run.Out;
+
+    // Told cp932, the bytes of あ are not a code page 932 text.
+    std::ofstream(Path("a.txt"), std::ios::binary) << "あ\n";
+    const TRun told =
+        RunCommand({"import-text", ont, Path("a.txt"), "--beside", "2", "--encoding", "cp932"});
+    EXPECT_EQ(told.Status, kExitFailure);
+    EXPECT_EQ(
+        RunCommand({"import-text", ont, Path("a.txt"), "--beside", "2", "--encoding", "x"}).Status,
+        kExitUsage);
+}
+
 TEST_F(ExchangeCommands, ImportNeedsExactlyOneCurrentItem) {
     std::ofstream(Path("in.txt")) << "a";
     const std::vector<std::vector<std::string>> lines = {

@@ -129,6 +129,14 @@ const TBreakCase kBreakCases[] = {
     {"SameLabelTwice",
      [](TSmallOntology& o) { o.Store.AddTermToConcept(5, "A2"); },
      {"warning[assoc-duplicate]"}},
+    {"TwoLabelsOfOneText",
+     [](TSmallOntology& o) {
+         o.Store.DtStOriginalTerms.AppendRecord({std::monostate{}, "A2", std::monostate{}});
+         const std::int32_t term = o.Store.DtStOriginalTerms.FieldByName("TERM_NO").AsInteger();
+         o.Store.DtStOriginalAssociation.AppendRecord(
+             {std::monostate{}, 3, term, std::monostate{}});
+     },
+     {"warning[label-same-text]"}},
     {"UnusedLabel",
      [](TSmallOntology& o) {
          o.Store.DtStOriginalTerms.AppendRecord({std::monostate{}, "orphan", std::monostate{}});

@@ -85,6 +85,30 @@ TEST(ParseCSVTextTest, SizesTheGridAndWritesCaptions) {
     EXPECT_EQ(empty.Cell(0, 1), "");
 }
 
+TEST(ParseCSVTextTest, NamesTheLineOfAQuoteTheDialectCannotClose) {
+    const struct {
+        const char* Name;
+        std::string Text;
+        std::size_t Line;
+    } cases[] = {
+        {"well formed", "\"a\",\"b\"\"c\"\r\n\"x\r\ny\",z\r\nq\"r,s\r\n\"\"\r\n", 0},
+        {"quote at the very end", "a,\"b\"", 0},
+        {"text after the closing quote", "a,b\r\n\"x\"y,z\r\nc\r\n", 2},
+        {"space after the closing quote", "\"a\" ,b\r\n", 1},
+        {"never closed", "a\r\nb\r\nc,\"d\r\ne,f\r\ng\r\n", 3},
+        {"first of two", "\"a\"b\r\n\"c\r\n", 1},
+        {"after a value with a line break", "\"a\r\nb\",c\r\n\"d\"e\r\n", 3},
+    };
+    for (const auto& c : cases) {
+        TCsvGrid grid;
+        EXPECT_EQ(ParseCSVText(c.Text, grid), c.Line) << c.Name;
+    }
+    // The rows are read as before all the same.
+    TCsvGrid grid;
+    ParseCSVText("\"x\"y,z\r\n", grid);
+    EXPECT_EQ(FileRows(grid), (Rows{{"x", "y", "z"}}));
+}
+
 TEST(JoinFileLinesTest, EndsEveryLineWithCrLf) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"", ""},
@@ -126,6 +150,42 @@ TEST_F(ReadCSVFileTest, AsksAboutTheFirstUnreadableLine) {
 
     questions.Answers = {store::TAnswer::No};
     EXPECT_EQ(ReadCSVFile(files, "bad.csv", questions), std::nullopt);
+}
+
+TEST_F(ReadCSVFileTest, ReadsUtf8WithOrWithoutByteOrderMark) {
+    const std::string utf8 = "タイトル,〜説明\n";
+    const struct {
+        const char* Name;
+        std::string Bytes;
+        TImportEncoding Encoding;
+        std::string Expected;
+    } cases[] = {
+        {"bom", "\xEF\xBB\xBF" + utf8, TImportEncoding::Auto, Sjis("タイトル,〜説明\r\n")},
+        {"no bom", utf8, TImportEncoding::Auto, Sjis("タイトル,〜説明\r\n")},
+        // Short and readable as code page 932 too (a kanji and a half-width katakana), but
+        // UTF-8 for ス.
+        {"short", "\xE3\x82\xB9\n", TImportEncoding::Auto, Sjis("ス\r\n")},
+        {"forced cp932", "\xE3\x82\xB9\n", TImportEncoding::Cp932, "\xE3\x82\xB9\r\n"},
+        {"plain ascii", "a,b\n", TImportEncoding::Auto, "a,b\r\n"},
+        {"cp932 stays", Sjis("概念,説明\n"), TImportEncoding::Auto, Sjis("概念,説明\r\n")},
+        {"not in cp932", "\xF0\x9F\x98\x80,\xC3\xA9\n", TImportEncoding::Utf8, "?,?\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        files.Put("in.csv", c.Bytes);
+        EXPECT_EQ(ReadCSVFile(files, "in.csv", questions, c.Encoding), c.Expected);
+    }
+    EXPECT_TRUE(questions.Asked.empty());
+}
+
+TEST_F(ReadCSVFileTest, AZeroByteIsUnreadableAndNeverReachesTheText) {
+    files.Put("zero.csv", std::string("ok\na\0b,c\n", 9));
+    questions.Answers = {store::TAnswer::No};
+    EXPECT_EQ(ReadCSVFile(files, "zero.csv", questions), std::nullopt);
+    ASSERT_EQ(questions.Asked.size(), 1u);
+    EXPECT_EQ(questions.Asked[0].Text, MessageUnreadableBytes(2));
+    questions.Answers = {store::TAnswer::Yes};
+    EXPECT_EQ(ReadCSVFile(files, "zero.csv", questions), "ok\r\na?b,c\r\n");
 }
 
 TEST_F(ReadCSVFileTest, ReportsAFileThatCannotBeOpened) {
@@ -219,10 +279,57 @@ TEST_F(CsvImportTest, FieldChoicesCutSamplesByBytesOfCodePage932) {
               Sjis("フィールド1 (\"あいうえおかきくけこさしすせそ...\")"));
 }
 
-TEST_F(CsvImportTest, AnEmptyFileOffersNoFields) {
-    TCsvImportWizard& w = Load("\r\n");
-    EXPECT_TRUE(w.Choice(TCsvField::Title).Entries.empty());
-    EXPECT_EQ(w.Validate(), MessageNoTitle());
+TEST_F(CsvImportTest, AnEmptyFileOffersNoFieldsAndIsRefused) {
+    for (const std::string_view text : {"", "\r\n", "\r\n\n\r"}) {
+        TCsvImportWizard& w = Load(text);
+        EXPECT_TRUE(w.Choice(TCsvField::Title).Entries.empty());
+        EXPECT_EQ(w.Validate(), MessageEmptyFile());
+        // Even with a title column forced on it (velmora-cli --map), no empty concept is made.
+        w.Select(TCsvField::Title, 1);
+        const std::int32_t before = Count(store.DtStOriginalConcepts);
+        EXPECT_THROW(w.Import(), store::EVelmoraError);
+        EXPECT_EQ(Count(store.DtStOriginalConcepts), before);
+    }
+}
+
+TEST_F(CsvImportTest, LoadingAFileStartsTheFieldChoicesAfresh) {
+    TCsvImportWizard& w =
+        Load(std::string(kHeader) + "\"a\",\"d\",\"c\",\"l\",\"e\",\"@A%a\",\"(NULL)\"\r\n");
+    ASSERT_TRUE(w.IgnoreHeader());
+    ASSERT_EQ(w.Choice(TCsvField::ParentIdentifier).Selected, 7);
+    w.LoadText(Sjis("一,二\r\n三,四\r\n"), "other.csv");
+    EXPECT_EQ(w.Choice(TCsvField::Title).Selected, 1);
+    for (int f = 1; f < kCsvFieldCount; ++f) {
+        EXPECT_EQ(w.Choice(static_cast<TCsvField>(f)).Selected, 0) << f;
+    }
+    EXPECT_FALSE(w.IgnoreHeader());
+    EXPECT_EQ(w.Separator(), "");
+    EXPECT_EQ(w.DataRowCount(), 2);
+    EXPECT_FALSE(w.PlaceEnabled(TImportPlace::Replace));
+
+    // A file without rows after one with rows leaves nothing assigned.
+    w.LoadText("", "empty.csv");
+    EXPECT_EQ(w.Choice(TCsvField::Title).Selected, -1);
+    EXPECT_EQ(w.Validate(), MessageEmptyFile());
+}
+
+TEST_F(CsvImportTest, ALabelIsLookedUpAsItIsStored) {
+    // 26 bytes: stored as its first 20. The same label twice in a cell, in two rows, and
+    // already in the ontology with trailing spaces: always the one term.
+    const std::string label = Sjis("あいうえおかきくけこさしすせそ").substr(0, 26);
+    store.AddTermToConcept(top, label + "  ");
+    const int termsBefore = Count(store.DtStOriginalTerms);
+    TCsvImportWizard& w = Load("");
+    w.LoadText("a," + label + ";" + label + "\r\nb," + label + "\r\n", "in.csv");
+    w.Select(TCsvField::Labels, 2);
+    w.SetSeparator(";");
+    const TCsvImportResult result = w.Import();
+    EXPECT_EQ(result.NewLabels, 0);
+    EXPECT_EQ(result.Associations, 2);
+    EXPECT_EQ(Count(store.DtStOriginalTerms), termsBefore);
+    for (const std::int32_t no : result.Concepts) {
+        EXPECT_EQ(Labels(no), std::vector<std::string>{label.substr(0, 20)});
+    }
 }
 
 TEST_F(CsvImportTest, RecognisesTheExportHeader) {
@@ -529,6 +636,75 @@ TEST_F(CsvImportTest, UnknownPlaceIsAnInternalError) {
             }
         },
         store::EVelmoraError);
+}
+
+TEST_F(CsvImportTest, LoadBytesReadsTheEncodingAndAsksAboutABrokenQuote) {
+    wizard.emplace(store, context, child);
+    TCsvImportWizard& w = *wizard;
+    engine::testing::TScriptedQuestioner questions;
+    const std::string utf8 = "一,\"二\"\n三,四\n";
+    ASSERT_TRUE(w.LoadBytes(utf8, "u.csv", TImportEncoding::Auto, questions));
+    EXPECT_TRUE(questions.Asked.empty());
+    EXPECT_EQ(w.Encoding(), TImportEncoding::Utf8);
+    EXPECT_EQ(w.EncodingChoice(), TImportEncoding::Auto);
+    EXPECT_EQ(w.Grid().Cell(0, 2), Sjis("三"));
+
+    // The user picks code page 932: the same bytes are read again, and UTF-8 Japanese is not
+    // code page 932, so the unreadable-bytes question comes; No keeps the UTF-8 reading.
+    questions.Answers = {store::TAnswer::No};
+    EXPECT_FALSE(w.SetEncoding(TImportEncoding::Cp932, questions));
+    ASSERT_EQ(questions.Asked.size(), 1u);
+    EXPECT_EQ(w.Encoding(), TImportEncoding::Utf8);
+    EXPECT_EQ(w.Grid().Cell(0, 2), Sjis("三"));
+
+    const TCsvImportResult result = w.Import();
+    ASSERT_EQ(result.Concepts.size(), 2u);
+    EXPECT_EQ(Text(result.Concepts[0], "TITLE"), Sjis("一"));
+    EXPECT_EQ(Text(result.Concepts[1], "TITLE"), Sjis("三"));
+
+    // A broken quote: the question names its line; No leaves the wizard as it was.
+    questions.Asked.clear();
+    questions.Answers = {store::TAnswer::No};
+    EXPECT_FALSE(w.LoadBytes("a,b\n\"c\n", "broken.csv", TImportEncoding::Auto, questions));
+    ASSERT_EQ(questions.Asked.size(), 1u);
+    EXPECT_EQ(questions.Asked[0].Kind, store::TMessageKind::Warning);
+    EXPECT_EQ(questions.Asked[0].Buttons, store::TButtons::YesNo);
+    EXPECT_EQ(questions.Asked[0].Text, MessageBrokenQuote(2));
+    EXPECT_EQ(w.BrokenQuoteLine(), 2u);
+    EXPECT_EQ(w.FileName(), "u.csv");
+    // Yes imports the rows as parsed.
+    questions.Answers = {store::TAnswer::Yes};
+    EXPECT_TRUE(w.LoadBytes("a,b\n\"c\n", "broken.csv", TImportEncoding::Auto, questions));
+    EXPECT_EQ(w.FileName(), "broken.csv");
+    EXPECT_EQ(w.DataRowCount(), 2);
+}
+
+TEST_F(CsvImportTest, ACutTitleReImportsWithoutAQuestion) {
+    // 254 bytes of 'x' and then kanji: the 255-byte cut would fall inside a kanji.
+    const std::string title = std::string(254, 'x') + Sjis("漢字");
+    const std::int32_t no = store.AppendConcept(title, child, title);
+    ASSERT_EQ(Text(no, "TITLE"), std::string(254, 'x'));
+    const std::string label = std::string(19, 'y') + Sjis("字");
+    store.AddTermToConcept(no, label);
+    ASSERT_EQ(Labels(no).back(), std::string(19, 'y'));
+
+    engine::testing::TScriptedQuestioner questions;
+    engine::TDataModuleSeeker seeker(store, questions);
+    store::TMemoryFileSystem files;
+    TDataModuleExport exporter(store, seeker);
+    exporter.SetFileSystem(files);
+    TConceptList items;
+    items.AddNew().SetConceptNo(no);
+    ASSERT_EQ(exporter.WriteCSV(items, "out.csv"), 1);
+
+    const std::optional<std::string> text = ReadCSVFile(files, "out.csv", questions);
+    EXPECT_TRUE(questions.Asked.empty());
+    ASSERT_TRUE(text);
+    TCsvImportWizard& w = Load("");
+    w.LoadText(*text, "out.csv");
+    const TCsvImportResult result = w.Import();
+    ASSERT_EQ(result.Concepts.size(), 1u);
+    EXPECT_EQ(Text(result.Concepts[0], "TITLE"), std::string(254, 'x'));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -14,6 +14,7 @@
 #include "../engine/engine_fixture.h"
 #include "code_page.h"
 #include "file_system.h"
+#include "ontology.h"
 
 namespace velmora::exchange {
 namespace {
@@ -155,6 +156,95 @@ TEST_F(TextImport, UnreadableBytesAreReportedWithTheirLineAndTheAnswerDecides) {
         EXPECT_EQ(titles, testCase.Created);
         EXPECT_EQ(ConceptCount(), before + static_cast<int>(testCase.Created.size()));
     }
+}
+
+TEST_F(TextImport, Utf8FilesAreReadAsUtf8AndCodePage932AsBefore) {
+    const std::string utf8 = "概念A\n〜波\n";
+    const struct {
+        const char* Name;
+        std::string Bytes;
+        TImportEncoding Encoding;
+        TImportEncoding Read;
+        std::vector<std::string> Titles;
+    } cases[] = {
+        {"bom",
+         "\xEF\xBB\xBF" + utf8,
+         TImportEncoding::Auto,
+         TImportEncoding::Utf8,
+         {Utf8ToCp932("概念A"), Utf8ToCp932("〜波")}},
+        {"no bom",
+         utf8,
+         TImportEncoding::Auto,
+         TImportEncoding::Utf8,
+         {Utf8ToCp932("概念A"), Utf8ToCp932("〜波")}},
+        {"cp932",
+         Utf8ToCp932(utf8),
+         TImportEncoding::Auto,
+         TImportEncoding::Cp932,
+         {Utf8ToCp932("概念A"), Utf8ToCp932("〜波")}},
+        {"told utf-8",
+         "\xC3\xA9t\xC3\xA9\n",
+         TImportEncoding::Utf8,
+         TImportEncoding::Utf8,
+         {"?t?"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const TTextImportResult result = ImportTextFile(
+            store, ConceptItem(top), File(c.Bytes), questions, store::RealFileSystem(), c.Encoding);
+        EXPECT_EQ(result.Encoding, c.Read);
+        std::vector<std::string> titles;
+        for (const std::int32_t no : result.Created) {
+            titles.push_back(Concept(no, "TITLE").AsString());
+        }
+        EXPECT_EQ(titles, c.Titles);
+    }
+    EXPECT_TRUE(questions.Asked.empty());
+}
+
+TEST_F(TextImport, TheSameLongLineTwiceSharesOneLabel) {
+    const std::string line = Utf8ToCp932("一二三四五六七八九十百千") + "  ";
+    const int terms = store.DtStOriginalTerms.RecordCount();
+    const TTextImportResult result =
+        ImportTextFile(store, ConceptItem(top), File(line + "\n" + line + "\n"), questions);
+    ASSERT_EQ(result.Created.size(), 2u);
+    EXPECT_EQ(store.DtStOriginalTerms.RecordCount(), terms + 1);
+    EXPECT_EQ(Labels(result.Created[0]), Labels(result.Created[1]));
+    EXPECT_EQ(Labels(result.Created[0]), std::vector<std::string>{line.substr(0, 20)});
+}
+
+TEST_F(TextImport, AZeroByteNeverReachesTheTables) {
+    const std::string path = File(std::string("ok\na\0b\n", 7) + std::string(300, '\0'));
+    questions.Answers = {store::TAnswer::No};
+    const TTextImportResult refused = ImportTextFile(store, ConceptItem(top), path, questions);
+    EXPECT_TRUE(refused.Stopped);
+    EXPECT_EQ(refused.UnreadableLine, 2u);
+
+    questions.Answers = {store::TAnswer::Yes};
+    const TTextImportResult result = ImportTextFile(store, ConceptItem(top), path, questions);
+    ASSERT_EQ(result.Created.size(), 3u);
+    EXPECT_EQ(Concept(result.Created[1], "TITLE").AsString(), "a?b");
+    EXPECT_EQ(Concept(result.Created[2], "TITLE").AsString(), std::string(255, '?'));
+    EXPECT_EQ(Labels(result.Created[2]), std::vector<std::string>{std::string(20, '?')});
+
+    // Saved and opened again, the tables are the same.
+    store::TMemoryFileSystem files;
+    store.SetFileSystem(files);
+    store::TOntology ontology;
+    store.WriteOntologyFile(ontology, "x.ont");
+    store::TSimpleStoreContext otherContext;
+    store::TDataModule1 reopened(otherContext);
+    reopened.SetFileSystem(files);
+    store::TOntology loaded;
+    loaded.SetFileName("x.ont");
+    reopened.LoadOntologyFile(loaded);
+    for (const std::int32_t no : result.Created) {
+        ASSERT_TRUE(reopened.DtStOriginalConcepts.Locate("RECORD_NO", store::TValue(no)));
+        EXPECT_EQ(reopened.DtStOriginalConcepts.FieldByName("TITLE").AsString(),
+                  Concept(no, "TITLE").AsString());
+    }
+    ASSERT_TRUE(
+        reopened.DtStOriginalTerms.Locate("TERM_STRING", store::TValue(std::string(20, '?'))));
 }
 
 TEST_F(TextImport, FailuresStopBeforeAnythingIsCreated) {
