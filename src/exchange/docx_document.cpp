@@ -146,16 +146,22 @@ std::string StylesXml() {
         "<w:style w:type=\"character\" w:default=\"1\" w:styleId=\"DefaultParagraphFont\">"
         "<w:name w:val=\"Default Paragraph Font\"/><w:uiPriority w:val=\"1\"/>"
         "<w:semiHidden/><w:unhideWhenUsed/></w:style>";
-    // Headings keep the look their runs give them; they only carry the outline level the
-    // table of contents collects. The built-in names make word processors treat them as
-    // their own heading styles.
+    // Headings look like headings of a report: the head font, bold, larger the higher the
+    // level, with space before them; they carry the outline level the table of contents
+    // collects. The built-in names make word processors treat them as their own heading
+    // styles.
+    const std::string head = Escaped(kHeadFont);
     for (int level = 1; level <= 9; ++level) {
         const std::string n = std::to_string(level);
+        const std::string halfPoints = std::to_string(std::max(kDefaultHalfPoints, 32 - 4 * level));
         xml += "<w:style w:type=\"paragraph\" w:styleId=\"Heading" + n +
                "\"><w:name w:val=\"heading " + n +
                "\"/><w:basedOn w:val=\"Normal\"/><w:next w:val=\"Normal\"/><w:qFormat/>"
-               "<w:pPr><w:keepNext/><w:outlineLvl w:val=\"" +
-               std::to_string(level - 1) + "\"/></w:pPr></w:style>";
+               "<w:pPr><w:keepNext/><w:spacing w:before=\"240\" w:after=\"120\"/>"
+               "<w:outlineLvl w:val=\"" +
+               std::to_string(level - 1) + "\"/></w:pPr><w:rPr><w:rFonts w:ascii=\"" + head +
+               "\" w:hAnsi=\"" + head + "\" w:eastAsia=\"" + head + "\"/><w:b/><w:sz w:val=\"" +
+               halfPoints + "\"/><w:szCs w:val=\"" + halfPoints + "\"/></w:rPr></w:style>";
     }
     xml +=
         "<w:style w:type=\"paragraph\" w:styleId=\"TOC1\"><w:name w:val=\"toc 1\"/>"

@@ -171,10 +171,18 @@ void TExportWord::WriteLabeledParagraph(std::string_view label, std::string_view
     m_document.Paragraph().framed = m_frameLabels;
     m_document.AddUtf8Text(label, Head());
     if (ownParagraph) {
-        AddParagraph();
-        m_document.Paragraph().framed = m_frameLabels;
-        m_document.AddUtf8Text(value, Body());
-        SetFirstLineIndent(kValueIndentPt);
+        // One paragraph per line, each indented: a line break inside one paragraph would leave
+        // every line but the first at the margin.
+        m_document.Paragraph().keepWithNext = true;
+        std::string_view rest = value;
+        do {
+            const std::size_t end = rest.find("\r\n");
+            AddParagraph();
+            m_document.Paragraph().framed = m_frameLabels;
+            m_document.AddUtf8Text(rest.substr(0, end), Body());
+            SetFirstLineIndent(kValueIndentPt);
+            rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 2);
+        } while (!rest.empty());
         AddParagraph();
         SetFirstLineIndent(0);
     } else {
@@ -255,7 +263,8 @@ void TExportWord::WriteConceptSection(const TSectionPlan& section) {
     AddSection({TSectionStart::kNextPage, 1});
     m_document.Paragraph().headingLevel = 1;
     const int bookmark = m_document.StartBookmark(BookmarkName(subject));
-    m_document.AddUtf8Text("(" + ConceptPath(subject) + ")", Body());
+    // The heading style gives the look (head font, bold, larger, space before).
+    m_document.AddUtf8Text("(" + ConceptPath(subject) + ")");
     m_document.EndBookmark(bookmark);
     subject.SetExportMark(2);
     AddParagraph();
@@ -335,14 +344,19 @@ void TExportWord::WriteDetails(vo::TConcept& item) {
         left != m_detailsLeft.end() && --left->second == 0) {
         bookmark = m_document.StartBookmark(BookmarkName(item));
     }
+    // The boxed title and the spacing lines after it stay with the block's first line, so
+    // that a title never ends a column with its details on the next one.
     m_document.Paragraph().framed = true;
+    m_document.Paragraph().keepWithNext = true;
     m_document.AddText(item.Title(), titleRun);
     if (bookmark >= 0) {
         m_document.EndBookmark(bookmark);
     }
     AddParagraph();
+    m_document.Paragraph().keepWithNext = true;
     AddParagraph();
     StepFontSize(-kDetailsStepPt);
+    m_document.Paragraph().keepWithNext = true;
     AddParagraph();
 
     if (const std::string text = item.Description(); !text.empty()) {

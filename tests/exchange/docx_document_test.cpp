@@ -606,12 +606,22 @@ TEST_F(DocxDocument, FieldsAreCompleteDirtyAndShowACachedResult) {
     }
     EXPECT_EQ(headings, 3);
     bool levelOne = false;
+    bool looksLikeAHeading = false;
     Parse(Entry("word/styles.xml")).Walk([&](const TNode& node) {
         if (node.name == "w:style" && node.Attribute("w:styleId") == "Heading1") {
-            levelOne = node.Child("w:pPr")->Child("w:outlineLvl")->Attribute("w:val") == "0";
+            const TNode* p = node.Child("w:pPr");
+            levelOne = p->Child("w:outlineLvl")->Attribute("w:val") == "0";
+            // A report's heading: the head font, bold, larger than the text, space before.
+            const TNode* r = node.Child("w:rPr");
+            looksLikeAHeading =
+                r != nullptr && r->Child("w:b") != nullptr &&
+                r->Child("w:rFonts")->Attribute("w:eastAsia") == kHeadFont &&
+                std::stoi(r->Child("w:sz")->Attribute("w:val")) > kDefaultHalfPoints &&
+                std::stoi(p->Child("w:spacing")->Attribute("w:before")) > 0;
         }
     });
     EXPECT_TRUE(levelOne);
+    EXPECT_TRUE(looksLikeAHeading);
 }
 
 TEST_F(DocxDocument, BookmarksPairByIdAndEveryPageReferenceFindsOne) {

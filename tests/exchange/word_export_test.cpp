@@ -208,7 +208,10 @@ TEST_F(WordExport, ATopConceptWithoutChildrenGivesFrontMatterAndOneSection) {
     EXPECT_EQ(paragraphs[contents + 4].text, docx::kTocPlaceholder);
     EXPECT_EQ(Texts(contents + 5, paragraphs.size()),
               (std::vector<std::string>{"(top)", "　 　　 top", "top", "上位概念：　（なし）"}));
-    EXPECT_TRUE(Has(paragraphs[IndexOf("(top)")].xml, "Heading1"));
+    // The section heading takes its look from the heading style: no run formatting of its own.
+    const TPara& heading = paragraphs[IndexOf("(top)")];
+    EXPECT_TRUE(Has(heading.xml, "<w:pStyle w:val=\"Heading1\"/>")) << heading.xml;
+    EXPECT_FALSE(Has(heading.xml, "<w:rFonts")) << heading.xml;
 
     EXPECT_EQ(Values(xml, "<w:sectPr>", "<w:type w:val=\"", "</w:sectPr>"),
               (std::vector<std::string>{"nextPage", "nextPage", "nextPage", "continuous"}));
@@ -329,6 +332,7 @@ TEST_P(WordExportDetails, DetailsListTextsLabelsHierarchyAndRelations) {
     store.AddTermToConcept(p, Utf8ToCp932("ラベル2"));
     Image(p, r, 1);
     Image(p, r, 2);
+    Image(r, p, 2);
     Export();
 
     EXPECT_EQ(Details("(→P)"), (std::vector<std::string>{
@@ -339,6 +343,7 @@ TEST_P(WordExportDetails, DetailsListTextsLabelsHierarchyAndRelations) {
                                    labels.parents + "[top]",
                                    labels.children + "[Q], [R]",
                                    "他の概念との関係：　",
+                                   "[R]→(part-of)→この概念",
                                    "この概念→(part-of)→[R]",
                                    "Q",
                                    labels.parents + "[P]",
@@ -346,6 +351,7 @@ TEST_P(WordExportDetails, DetailsListTextsLabelsHierarchyAndRelations) {
                                    labels.parents + "[top], [P]",
                                    "他の概念との関係：　",
                                    "[P]→(part-of)→この概念",
+                                   "この概念→(part-of)→[P]",
                                }));
     EXPECT_EQ(Details("(top)").at(1), labels.parents + "（なし）");
     // R is described under top and again as P's image: its bookmark stays at the later one.
@@ -356,7 +362,18 @@ TEST_P(WordExportDetails, DetailsListTextsLabelsHierarchyAndRelations) {
     EXPECT_TRUE(Has(name.xml, "<w:pBdr>") && Has(name.xml, "<w:b/>") &&
                 Has(name.xml, "ＭＳ ゴシック"));
     EXPECT_TRUE(Has(paragraphs[IndexOf("解説：　説明")].xml, "<w:sz w:val=\"17\"/>"));
-    EXPECT_TRUE(Has(paragraphs[IndexOf("この概念→(part-of)→[R]")].xml, "w:firstLine=\"200\""));
+    // Each relation line is a paragraph of its own, indented.
+    for (const char* line : {"[R]→(part-of)→この概念", "この概念→(part-of)→[R]"}) {
+        EXPECT_TRUE(Has(paragraphs[IndexOf(line)].xml, "w:firstLine=\"200\"")) << line;
+    }
+    // The title, the spacing lines and each label of an own-paragraph value keep with what
+    // follows; the block's later lines do not.
+    const std::size_t title = IndexOf("P", IndexOf("(→P)") + 1);
+    for (std::size_t i = title; i < title + 3; ++i) {
+        EXPECT_TRUE(Has(paragraphs[i].xml, "<w:keepNext/>")) << i << paragraphs[i].xml;
+    }
+    EXPECT_FALSE(Has(paragraphs[IndexOf("解説：　説明")].xml, "<w:keepNext/>"));
+    EXPECT_TRUE(Has(paragraphs[IndexOf("他の概念との関係：　", title)].xml, "<w:keepNext/>"));
 }
 
 INSTANTIATE_TEST_SUITE_P(LinkTitles, WordExportDetails,
