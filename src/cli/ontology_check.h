@@ -10,9 +10,9 @@
 // TERM_NO names nothing; a mirror image, label, association or link code number used twice.
 // Warnings: a subconcept mirror image at its concept's own place; identical mirror images; a
 // mirror image of another relation shown under its own concept; two associations of the same
-// concept and label; two labels of the same text; a label no association uses; two placed items of one level with the same
-// LIST_ORDER (10000 and 0 mean "not placed yet" and are never compared); a stored record counter
-// at or below a record number of its table (raised when the file was read).
+// concept and label; two labels of the same text; a label no association uses; two placed items of
+// one level with the same LIST_ORDER (10000 and 0 mean "not placed yet" and are never compared); a
+// stored record counter at or below a record number of its table (raised when the file was read).
 //
 // Every table is read once into flat arrays and every rule is a sort, a binary search or one
 // linear walk; the cycle searches colour each concept once, iteratively. So a million concepts
