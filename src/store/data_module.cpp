@@ -323,9 +323,22 @@ std::string TDataModule1::LabelAsStored(std::string_view text) {
 
 std::int32_t TDataModule1::FindLabel(std::string_view text) {
     TTable& t = DtStOriginalTerms;
-    return t.Locate(kFieldTermString, TValue(LabelAsStored(text)))
-               ? t.FieldByName(kFieldTermNo).AsInteger()
-               : 0;
+    const std::string stored = LabelAsStored(text);
+    if (t.Locate(kFieldTermString, TValue(stored))) {
+        return t.FieldByName(kFieldTermNo).AsInteger();
+    }
+    // Files written before cuts kept whole characters hold the label cut at exactly 20 bytes,
+    // perhaps inside a character: such a record is the same label.
+    if (text.size() > kTermStringWidth) {
+        std::string byteCut(text.substr(0, kTermStringWidth));
+        while (!byteCut.empty() && byteCut.back() == ' ') {
+            byteCut.pop_back();
+        }
+        if (byteCut != stored && t.Locate(kFieldTermString, TValue(byteCut))) {
+            return t.FieldByName(kFieldTermNo).AsInteger();
+        }
+    }
+    return 0;
 }
 
 std::int32_t TDataModule1::FindOrAddLabel(const std::string& text, bool* added) {

@@ -149,6 +149,8 @@ public:
     static constexpr std::size_t kTermStringWidth = 20;
     static std::string LabelAsStored(std::string_view text);
     // The first terms record (in table order) that holds text as stored, or 0 when none does.
+    // A record that holds the text cut at exactly 20 bytes inside a character, as older files
+    // do, counts as well.
     std::int32_t FindLabel(std::string_view text);
     // The one lookup every import, rename and merge goes through: FindLabel, or a new terms
     // record when there is none; added (when given) says which.

@@ -313,6 +313,20 @@ TEST_F(DataModuleTest, ReplaceConceptTermFollowsTheTitle) {
     EXPECT_EQ(TermNo("zzz"), 0);
 }
 
+TEST_F(DataModuleTest, ALabelCutInsideACharacterByAnOlderFileIsStillFound) {
+    // "A" and ten kanji: the 20-byte cut of older versions kept the lead byte of the tenth.
+    const std::string label = "A" + Utf8ToCp932("一二三四五六七八九十");
+    TTable& t = store.DtStOriginalTerms;
+    const std::string oldCut = label.substr(0, 20);
+    t.AppendRecord({TValue{}, oldCut, TValue{}});
+    ASSERT_EQ(t.FieldByName("TERM_STRING").AsString(), oldCut) << "kept as the file holds it";
+    const std::int32_t term = t.FieldByName("TERM_NO").AsInteger();
+    EXPECT_EQ(store.FindLabel(label), term);
+    const std::int32_t a = store.AppendConcept("a", 0, label);
+    EXPECT_EQ(Labels(a), std::vector<std::string>{oldCut});
+    EXPECT_EQ(t.RecordCount(), 1);
+}
+
 TEST_F(DataModuleTest, ReplaceConceptTermComparesLabelsAsStored) {
     // A title longer than the label field: its label is the cut text, and the next rename with
     // the full old title still finds it.
