@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "ontology.h"
 #include "ontology_tables.h"
+#include "stream.h"
 #include "table.h"
 
 namespace velmora::store {
@@ -307,6 +309,29 @@ void BM_Rollback100k(benchmark::State& state) {
                            benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Rollback100k)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// Metadata of hostile shape: a 4 MB key with 2,000,000 continuation lines (argument 1), and the
+// same lines under a short key (argument 0). Reading must take about the same for both.
+void BM_MetadataContinuationLines(benchmark::State& state) {
+    const std::size_t keyBytes = state.range(0) ? std::size_t{4} << 20 : 1;
+    std::string text(keyBytes, 'k');
+    text += "=v\r\n";
+    for (int i = 0; i < 2'000'000; ++i) {
+        text += "\tx\r\n";
+    }
+    for (auto _ : state) {
+        TMemoryStream in(text);
+        TOntology ontology;
+        ontology.LoadFromStream(in);
+        benchmark::DoNotOptimize(ontology.Count());
+    }
+    state.counters["MB"] = static_cast<double>(text.size()) / 1e6;
+}
+BENCHMARK(BM_MetadataContinuationLines)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace velmora::store

@@ -10,6 +10,7 @@
 #include "invalid_bytes_answer.h"
 #include "ontology.h"
 #include "ontology_tables.h"
+#include "output_files.h"
 
 namespace velmora::cli {
 
@@ -263,8 +264,7 @@ int RunImportCsv(const TParsedArguments& args, std::ostream& out, std::ostream& 
         }
     }
     text.ReportUnreadable();
-    out << "import-csv: wrote " << ontologyPath << " (previous version kept as "
-        << ontology.BackupFileName() << ")\n";
+    out << "import-csv: wrote " << ontologyPath << BackupNote(store, ontology, err) << '\n';
     return 0;
 }
 

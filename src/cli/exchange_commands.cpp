@@ -13,6 +13,7 @@
 #include "invalid_bytes_answer.h"
 #include "ontology.h"
 #include "ontology_tables.h"
+#include "output_files.h"
 #include "seeker.h"
 #include "text_import.h"
 
@@ -127,9 +128,7 @@ int RunExportCsv(const TParsedArguments& args, std::ostream& out, std::ostream& 
     for (const std::string& value : args.Values("concept")) {
         numbers.push_back(ParseRecordNumber(value, "--concept"));
     }
-    std::error_code error;
-    if (!args.Has("force") && std::filesystem::exists(csv, error)) {
-        err << kProgram << ": '" << csv << "' already exists; use --force to replace it\n";
+    if (RefuseOutput(csv, args.Has("force"), err)) {
         return kExitFailure;
     }
 
@@ -208,8 +207,8 @@ int RunImportText(const TParsedArguments& args, std::ostream& out, std::ostream&
     }
     session.Store.SaveOntologyFile(session.Ontology, true);
     out << "import-text: " << result.Created.size() << " concept(s) under #" << result.Parent
-        << " 「" << parent << "」; wrote " << ont << " (previous version kept as "
-        << session.Ontology.BackupFileName() << ")\n";
+        << " 「" << parent << "」; wrote " << ont
+        << BackupNote(session.Store, session.Ontology, err) << '\n';
     text.ReportUnreadable();
     return kExitOk;
 }

@@ -131,6 +131,13 @@ std::vector<std::string> InformationLines(store::TDataModule1& store,
     };
 }
 
+void WriteMetadata(const store::TOntology& ontology, TTerminalText& text, std::ostream& out) {
+    TMetadataWriter metadata(ontology, text, out);
+    for (const std::string& line : ontology.Lines()) {
+        metadata.Write(line);
+    }
+}
+
 void WriteInfo(store::TDataModule1& store, const store::TOntology& ontology, TTerminalText& text,
                std::ostream& out) {
     out << "ファイル: " << ontology.FileName() << "\n\n";
@@ -139,10 +146,7 @@ void WriteInfo(store::TDataModule1& store, const store::TOntology& ontology, TTe
     if (ontology.Count() == 0) {
         out << "  (なし)\n";
     }
-    TMetadataWriter metadata(ontology, text, out);
-    for (const std::string& line : ontology.Lines()) {
-        metadata.Write(line);
-    }
+    WriteMetadata(ontology, text, out);
 
     out << "\n情報:\n";
     for (const std::string& line : InformationLines(store, ontology, text)) {

@@ -36,6 +36,11 @@ std::vector<std::string> InformationLines(store::TDataModule1& store,
                                           const store::TOntology& ontology, TTerminalText& text);
 
 // The whole report. Multi-line metadata values continue on indented lines.
+// The metadata entries as "key = value" lines, a multi-line value's further lines indented
+// below it. The text written is at most ten times the size of the metadata (plus a little),
+// whatever its keys and values look like.
+void WriteMetadata(const store::TOntology& ontology, TTerminalText& text, std::ostream& out);
+
 void WriteInfo(store::TDataModule1& store, const store::TOntology& ontology, TTerminalText& text,
                std::ostream& out);
 

@@ -128,7 +128,9 @@ private:
 };
 
 // Replaces the file `target` (or creates it) so that a failure or a crash at any step leaves
-// either the previous file or the new one whole: the new contents go to a temporary file with a
+// either the previous file or the new one whole (a failed folder sync after the rename puts the
+// previous version back when a backup holds it, else the new file stays and the failure is
+// reported): the new contents go to a temporary file with a
 // short name beside the target, which is synced and renamed over the target; then the folder is
 // synced. The file keeps its permission bits. A folder, a pipe or a read-only file in the
 // target's place is refused before anything is written. Every error names the target, never

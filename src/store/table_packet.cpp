@@ -293,10 +293,9 @@ void WriteRow(TPacketWriter& w, const TTable& table, const std::vector<TFieldDef
         // A reader stops a text at its first zero byte, so nothing after one is written: the
         // file then reads back as exactly what was written.
         const std::string* whole = std::get_if<std::string>(&value);
-        const std::optional<std::string_view> text =
-            whole ? std::optional<std::string_view>(UpToZero(*whole)) : std::nullopt;
+        const std::string_view text = whole ? UpToZero(*whole) : std::string_view();
         if (std::holds_alternative<std::monostate>(value) ||
-            (def.Kind == TFieldKind::Memo && text && text->empty())) {
+            (def.Kind == TFieldKind::Memo && whole && text.empty())) {
             w.SetBits(status + j / 4, kStatusNull << (2 * (j % 4)));
             continue;
         }
@@ -322,14 +321,13 @@ void WriteRow(TPacketWriter& w, const TTable& table, const std::vector<TFieldDef
                 }
                 break;
             case TFieldKind::Text:
-                if (text) {
+                if (whole) {
                     const std::size_t limit = ColumnType(def) == kTypeText8 ? 0xFF : 0xFFFF;
-                    if (text->size() > limit) {
+                    if (text.size() > limit) {
                         RefuseSave(table, "項目 '" + def.Name + "' のテキストが長すぎます");
                     }
                     // An empty text that is not null is one zero byte.
-                    const std::string_view bytes =
-                        text->empty() ? std::string_view("\0", 1) : *text;
+                    const std::string_view bytes = text.empty() ? std::string_view("\0", 1) : text;
                     if (limit == 0xFF) {
                         w.U8(static_cast<std::uint8_t>(bytes.size()));
                     } else {
@@ -340,12 +338,12 @@ void WriteRow(TPacketWriter& w, const TTable& table, const std::vector<TFieldDef
                 }
                 break;
             case TFieldKind::Memo:
-                if (text) {
-                    if (text->size() > std::numeric_limits<std::uint32_t>::max()) {
+                if (whole) {
+                    if (text.size() > std::numeric_limits<std::uint32_t>::max()) {
                         RefuseSave(table, "項目 '" + def.Name + "' のメモが長すぎます");
                     }
-                    w.U32(static_cast<std::uint32_t>(text->size()));
-                    w.Bytes(*text);
+                    w.U32(static_cast<std::uint32_t>(text.size()));
+                    w.Bytes(text);
                     continue;
                 }
                 break;

@@ -404,7 +404,11 @@ TEST_F(CopyItemsTest, FieldsUnknownToTheProgramAreTakenOver) {
     for (const Row& row : AllRows(concepts)) {
         rows.push_back(row);
         rows.back().push_back(static_cast<std::int32_t>(rows.size()) * 11);
-        rows.back().push_back(rows.size() == 2 ? TValue{std::string("note")} : TValue{});
+        if (rows.size() == 2) {
+            rows.back().emplace_back(std::string("note"));
+        } else {
+            rows.back().emplace_back();
+        }
     }
     const std::int32_t next = concepts.AutoIncValue();
     concepts.OpenEmpty(defs);
