@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
@@ -293,6 +294,23 @@ TEST_F(MainForm, SaveAsWithADeclinedOverwriteKeepsTheFormerName) {
     f.Command("FileSaveAs1")->trigger();
     EXPECT_EQ(f.Ontology()->FileName(), taken.toStdString());
     EXPECT_NE(std::filesystem::file_size(taken.toStdString()), takenSize);
+}
+
+// A folder where the backup would go does not stop the save; the status line says that the
+// previous version was not kept.
+TEST_F(MainForm, ASaveWithoutItsBackupSavesAndSaysSo) {
+    TMainForm& f = Form();
+    const QString path = SampleCopy();
+    ASSERT_TRUE(QDir(dir.path()).mkdir("バックアップ-sample.ont"));
+    f.OpenOntologyFile(path);
+    AddConcept("変更");
+    f.Command("FileSave1")->trigger();
+    EXPECT_TRUE(ui.questions.empty());
+    EXPECT_FALSE(f.Command("FileSave1")->isEnabled());
+    EXPECT_TRUE(f.StatusText().startsWith(
+        "保存しました. ただし以前の版のバックアップは作成できませんでした: "))
+        << f.StatusText().toStdString();
+    EXPECT_TRUE(f.StatusText().endsWith("フォルダーです")) << f.StatusText().toStdString();
 }
 
 TEST_F(MainForm, SaveOfANeverSavedOntologyAsksForANamePresetFromTheTitle) {
