@@ -10,6 +10,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include "code_page.h"
+
 namespace velmora::exchange::docx {
 namespace {
 
@@ -21,37 +23,6 @@ constexpr zip_uint32_t kDeflateLevel = 3;
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 constexpr std::string_view kXmlDeclaration =
     "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n";
-
-// The length of the well-formed UTF-8 sequence at the start of s, or 0.
-std::size_t SequenceLength(std::string_view s) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char lead = byte(0);
-    std::size_t n = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        n = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        n = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
-        high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        n = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;  // nothing above U+10FFFF
-    } else {
-        return 0;
-    }
-    if (s.size() < n || byte(1) < low || byte(1) > high) {
-        return 0;
-    }
-    for (std::size_t i = 2; i < n; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xBF) {
-            return 0;
-        }
-    }
-    return n;
-}
 
 // The target as the source's relationship part names it: relative to the source's folder
 // when it lies inside it, otherwise from the package root.
@@ -272,7 +243,7 @@ void AppendEscaped(std::string& out, std::string_view utf8) {
     while (i < utf8.size()) {
         const auto byte = static_cast<unsigned char>(utf8[i]);
         if (byte >= 0x80) {
-            const std::size_t n = SequenceLength(utf8.substr(i));
+            const std::size_t n = store::Utf8SequenceLength(utf8.substr(i));
             if (n == 0) {
                 put(kReplacement, 1);
             } else if (n == 3 && byte == 0xEF && static_cast<unsigned char>(utf8[i + 1]) == 0xBF &&

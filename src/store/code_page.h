@@ -49,6 +49,9 @@ std::string TextAsStored(std::string_view text, std::size_t width);
 // and holds at least one multi-byte sequence: the mark of a UTF-8 file, as plain ASCII reads
 // the same in both encodings.
 bool IsUtf8WithMultiByte(std::string_view text);
+// The length of the well-formed UTF-8 sequence at the start of s (1 for ASCII), or 0 when it is
+// not one (overlong forms, surrogates and code points above U+10FFFF included) or s is empty.
+std::size_t Utf8SequenceLength(std::string_view s);
 
 // True for a byte that starts a double-byte character (0x81-0x9F, 0xE0-0xFC).
 constexpr bool IsCp932LeadByte(unsigned char byte) {
