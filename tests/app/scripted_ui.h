@@ -107,12 +107,18 @@ public:
 
 private:
     static std::optional<QString> Next(std::deque<std::optional<QString>>& queue) {
+        // Built from the string, not copied as an optional: GCC 12 at -O3 reports the copy of
+        // an optional QString as maybe uninitialized.
         if (queue.empty()) {
             return std::nullopt;
         }
-        std::optional<QString> next = queue.front();
+        const bool given = queue.front().has_value();
+        const QString text = given ? *queue.front() : QString();
         queue.pop_front();
-        return next;
+        if (!given) {
+            return std::nullopt;
+        }
+        return text;
     }
 };
 
