@@ -31,10 +31,6 @@ std::vector<TOptionSpec> ExportDocxOptions() {
     return {{"force", false}};
 }
 
-namespace {
-constexpr std::string_view kProgram = "velmora-cli";
-}  // namespace
-
 int RunExportDocx(const TParsedArguments& args, std::ostream& out, std::ostream& err,
                   TTerminalText& /*text*/) {
     RequirePositionals(args, 2, "FILE.ont and OUT.docx");

@@ -133,8 +133,9 @@ TEST_F(OptionDialogTest, ClosingWithoutOkUndoesThePreviewAndWritesNothing) {
         {"Escape",
          [](QDialog& d) { QTest::keyClick(Child<QLineEdit>(d, "EditUser"), Qt::Key_Escape); }},
     };
-    for (const auto& [name, close] : closings) {
-        SCOPED_TRACE(name);
+    for (const auto& closing : closings) {
+        SCOPED_TRACE(closing.first);
+        const std::function<void(QDialog&)>& close = closing.second;
         WriteFile(stored);
         m_fontSizes.clear();
         m_useVariousLinks.clear();
