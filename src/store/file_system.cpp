@@ -12,10 +12,25 @@ namespace velmora::store {
 namespace {
 
 [[noreturn]] void Fail(const std::string& path, int error) {
-    throw EFileSystemError(path + ": " + ReasonText(error), error);
+    throw EFileSystemError(path, error);
 }
 
-constexpr const char* kNotAFile = "通常のファイルではありません (パイプや装置は読み書きできません)";
+TFileStatus::TKind KindOf(mode_t mode) {
+    return S_ISREG(mode)   ? TFileStatus::TKind::Regular
+           : S_ISDIR(mode) ? TFileStatus::TKind::Directory
+                           : TFileStatus::TKind::Other;
+}
+
+// Only regular files are read or replaced: a folder or a pipe is named for what it is.
+void RequireRegular(const std::string& path, TFileStatus::TKind kind) {
+    if (kind == TFileStatus::TKind::Directory) {
+        Fail(path, EISDIR);
+    }
+    if (kind == TFileStatus::TKind::Other) {
+        throw EFileSystemError(path, EINVAL,
+                               "通常のファイルではありません (パイプや装置は読み書きできません)");
+    }
+}
 
 class TPosixFile : public TFile {
 public:
@@ -107,9 +122,7 @@ public:
             Fail(path, errno);
         }
         TFileStatus status;
-        status.Kind = S_ISREG(st.st_mode)   ? TFileStatus::TKind::Regular
-                      : S_ISDIR(st.st_mode) ? TFileStatus::TKind::Directory
-                                            : TFileStatus::TKind::Other;
+        status.Kind = KindOf(st.st_mode);
         status.Mode = st.st_mode & 07777;
         // access() says yes to root for any file; a file without any write bit counts as
         // read-only for everybody, as careful editors treat it.
@@ -128,12 +141,7 @@ public:
         if (::fstat(fd, &st) != 0) {
             Fail(path, errno);
         }
-        if (S_ISDIR(st.st_mode)) {
-            Fail(path, EISDIR);
-        }
-        if (!S_ISREG(st.st_mode)) {
-            throw EFileSystemError(path + ": " + kNotAFile, EINVAL);
-        }
+        RequireRegular(path, KindOf(st.st_mode));
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         return file;
     }
@@ -197,7 +205,7 @@ public:
     void Write(const void* buffer, std::size_t n) override {
         if (m_owner.Tick()) {
             m_inner->Write(buffer, n / 2);
-            throw EFileSystemError("write: injected failure (No space left on device)");
+            throw EFileSystemError("write", 0, "injected failure (No space left on device)");
         }
         m_inner->Write(buffer, n);
     }
@@ -216,7 +224,7 @@ public:
     void Close() override {
         if (m_owner.Tick()) {
             m_inner->Close();
-            throw EFileSystemError("close: injected failure");
+            throw EFileSystemError("close", 0, "injected failure");
         }
         m_inner->Close();
     }
@@ -224,7 +232,7 @@ public:
 private:
     void Check(const char* what) {
         if (m_owner.Tick()) {
-            throw EFileSystemError(std::string(what) + ": injected failure");
+            throw EFileSystemError(what, 0, "injected failure");
         }
     }
 
@@ -239,9 +247,9 @@ TFileSystem& RealFileSystem() {
     return fs;
 }
 
-#define VELMORA_INJECT(what)                                              \
-    if (Tick()) {                                                         \
-        throw EFileSystemError(std::string(what) + ": injected failure"); \
+#define VELMORA_INJECT(what)                                 \
+    if (Tick()) {                                            \
+        throw EFileSystemError(what, 0, "injected failure"); \
     }
 
 bool TFaultyFileSystem::Exists(const std::string& path) {
@@ -482,14 +490,9 @@ TFileReplacement::TFileReplacement(TFileSystem& fs, std::string target)
         Fail(e);
     }
     if (m_previous) {
-        if (m_previous->Kind == TFileStatus::TKind::Directory) {
-            throw EFileSystemError(m_target + ": " + ReasonText(EISDIR), EISDIR);
-        }
-        if (m_previous->Kind == TFileStatus::TKind::Other) {
-            throw EFileSystemError(m_target + ": " + kNotAFile, EINVAL);
-        }
+        RequireRegular(m_target, m_previous->Kind);
         if (!m_previous->Writable) {
-            throw EFileSystemError(m_target + ": 読み取り専用のファイルです", EACCES);
+            throw EFileSystemError(m_target, EACCES, "読み取り専用のファイルです");
         }
     }
     try {
@@ -525,10 +528,7 @@ TFileReplacement::~TFileReplacement() {
 
 void TFileReplacement::Fail(const EFileSystemError& e) const {
     // The temporary file is an inner detail: the user named the target.
-    if (e.Error() != 0 && e.Error() != EINVAL) {
-        throw EFileSystemError(m_target + ": " + ReasonText(e.Error()), e.Error());
-    }
-    throw EFileSystemError(m_target + ": " + e.what(), e.Error());
+    throw EFileSystemError(m_target, e.Error(), e.Reason());
 }
 
 void TFileReplacement::Write(const void* buffer, std::size_t n) {
@@ -560,16 +560,17 @@ void TFileReplacement::KeepBackup(const std::string& backupName) {
             if (e.Error() == ENAMETOOLONG || e.Error() == ENOSPC || e.Error() == EDQUOT) {
                 throw;
             }
-            staged = WithTemporaryName(m_target, [this](const std::string& name) {
-                std::unique_ptr<TFile> from = m_fs.OpenRead(m_target);
-                std::unique_ptr<TFile> to = m_fs.CreateNew(name);
-                std::string block(1 << 20, '\0');
-                while (const std::size_t n = from->Read(block.data(), block.size())) {
-                    to->Write(block.data(), n);
-                }
-                to->Sync();
-                to->Close();
-            });
+            // The copy is named before it is written, so that a failed copy is removed below.
+            std::unique_ptr<TFile> to;
+            staged = WithTemporaryName(m_target,
+                                       [&](const std::string& name) { to = m_fs.CreateNew(name); });
+            std::unique_ptr<TFile> from = m_fs.OpenRead(m_target);
+            std::string block(1 << 20, '\0');
+            while (const std::size_t n = from->Read(block.data(), block.size())) {
+                to->Write(block.data(), n);
+            }
+            to->Sync();
+            to->Close();
         }
         m_fs.Rename(staged, backupName);
     } catch (const EFileSystemError& e) {
@@ -579,8 +580,7 @@ void TFileReplacement::KeepBackup(const std::string& backupName) {
             } catch (const EVelmoraError&) {
             }
         }
-        const int error = e.Error();
-        m_backupProblem = backupName + ": " + (error ? ReasonText(error) : std::string(e.what()));
+        m_backupProblem = backupName + ": " + e.Reason();
     }
 }
 

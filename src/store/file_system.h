@@ -18,20 +18,25 @@
 
 namespace velmora::store {
 
-class EFileSystemError : public EVelmoraError {
-public:
-    // `error` is the errno value behind the failure, 0 when it did not come from the system.
-    explicit EFileSystemError(const std::string& message, int error = 0)
-        : EVelmoraError(message), m_error(error) {}
-    int Error() const { return m_error; }
-
-private:
-    int m_error;
-};
-
 // The system's reason for a failure as the user reads it: Japanese for the common errno values,
 // the C library's text for the rest.
 std::string ReasonText(int error);
+
+// "PATH: reason". `error` is the errno value behind the failure, 0 when it did not come from the
+// system (the reason then says what happened).
+class EFileSystemError : public EVelmoraError {
+public:
+    EFileSystemError(const std::string& path, int error)
+        : EFileSystemError(path, error, ReasonText(error)) {}
+    EFileSystemError(const std::string& path, int error, std::string reason)
+        : EVelmoraError(path + ": " + reason), m_error(error), m_reason(std::move(reason)) {}
+    int Error() const { return m_error; }
+    const std::string& Reason() const { return m_reason; }
+
+private:
+    int m_error;
+    std::string m_reason;
+};
 
 // What a name refers to.
 struct TFileStatus {

@@ -281,6 +281,34 @@ TEST_F(OntologyFileTest, AFailureAtAnyStepOfASaveLosesNothing) {
     }
 }
 
+// On a file system without hard links the backup is a copy: a failure at any step of that copy
+// still saves, keeps the older backup and leaves no partial copy behind.
+TEST_F(OntologyFileTest, AFailedBackupCopyLeavesNoPartialCopy) {
+    struct TNoLinks : TFaultyFileSystem {
+        using TFaultyFileSystem::TFaultyFileSystem;
+        void Link(const std::string& existing, const std::string&) override {
+            throw EFileSystemError(existing, EPERM);
+        }
+    };
+    ASSERT_TRUE(store.SaveOntologyFile(ontology, true));
+    for (int failAt = 1;; ++failAt) {
+        SCOPED_TRACE(failAt);
+        WriteBytes(ontology.BackupFileName(), "older backup");
+        store.AppendConcept("unsaved work", 1, "");
+        TNoLinks noLinks(RealFileSystem(), failAt);
+        store.SetFileSystem(noLinks);
+        try {
+            store.SaveOntologyFile(ontology, true);
+        } catch (const EVelmoraError&) {
+        }
+        store.SetFileSystem(RealFileSystem());
+        EXPECT_EQ(Entries(dir), (std::vector<std::string>{"abc.ont", "バックアップ-abc.ont"}));
+        if (!noLinks.Failed()) {
+            break;
+        }
+    }
+}
+
 // The message of a failed save or load: its first line, and the second with the reason.
 std::pair<std::string, std::string> FailureLines(const std::function<void()>& step) {
     try {
