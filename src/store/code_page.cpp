@@ -184,9 +184,12 @@ std::size_t FirstUnreadableLine(std::string_view text) {
     return line;
 }
 
-std::string CutToBytes(std::string_view text, std::size_t n) {
+namespace {
+
+// The length of CutToBytes(text, n).
+std::size_t CutLength(std::string_view text, std::size_t n) {
     if (text.size() <= n) {
-        return std::string(text);
+        return text.size();
     }
     std::size_t end = 0;
     while (end < n) {
@@ -197,15 +200,25 @@ std::string CutToBytes(std::string_view text, std::size_t n) {
         }
         end = next;
     }
-    return std::string(text.substr(0, end));
+    return end;
+}
+
+}  // namespace
+
+std::string CutToBytes(std::string_view text, std::size_t n) {
+    return std::string(text.substr(0, CutLength(text, n)));
+}
+
+std::size_t StoredLength(std::string_view text, std::size_t width) {
+    std::size_t length = CutLength(text, width);
+    while (length > 0 && text[length - 1] == ' ') {
+        --length;
+    }
+    return length;
 }
 
 std::string TextAsStored(std::string_view text, std::size_t width) {
-    std::string stored = CutToBytes(text, width);
-    while (!stored.empty() && stored.back() == ' ') {
-        stored.pop_back();
-    }
-    return stored;
+    return std::string(text.substr(0, StoredLength(text, width)));
 }
 
 std::size_t Utf8SequenceLength(std::string_view s) {

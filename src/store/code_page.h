@@ -44,6 +44,8 @@ std::string CutToBytes(std::string_view text, std::size_t n);
 // removed; the ideographic space stays. Everything that looks a stored text up, or compares
 // with one, compares this form.
 std::string TextAsStored(std::string_view text, std::size_t width);
+// The length of TextAsStored(text, width): what a field keeps of text, cut in place.
+std::size_t StoredLength(std::string_view text, std::size_t width);
 
 // True when text is well-formed UTF-8 (no overlong form, surrogate or value above U+10FFFF)
 // and holds at least one multi-byte sequence: the mark of a UTF-8 file, as plain ASCII reads

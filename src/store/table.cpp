@@ -406,9 +406,11 @@ struct TTableData {
                     out.Null = out.Text.empty();
                     return;
                 }
-                // Whole characters only: a cut never leaves a lone lead byte behind.
-                out.Text = TextAsStored(out.Text, def.Size >= 0 ? static_cast<std::size_t>(def.Size)
-                                                                : std::string::npos);
+                // Whole characters only: a cut never leaves a lone lead byte behind. Cut in
+                // place, so that the edit buffer keeps its storage.
+                out.Text.resize(StoredLength(out.Text, def.Size >= 0
+                                                           ? static_cast<std::size_t>(def.Size)
+                                                           : std::string::npos));
                 return;
             }
             case TFieldKind::DateTime:
