@@ -3,9 +3,15 @@
 // The table engine keeps one TRowIndex per distinct key layout that a cursor or a lookup needs.
 // An entry is `Width()` signed 64-bit columns: the encoded key values, then the record's slot
 // number as the last column, so every entry is unique and ties fall back to the order of
-// addition. Entries live in sorted blocks of bounded size; a Fenwick tree over the block sizes
-// turns ranks into blocks and back in O(log blocks), so insert, erase, bound searches and
-// positional access are all logarithmic and a range's length is a subtraction of two ranks.
+// addition. Entries live in sorted blocks of at most 512 entries; a Fenwick tree over the block
+// sizes turns ranks into blocks and back in O(log blocks). With n entries in b blocks: bound
+// searches and positional access are O(log n) (walking forward by rank is O(1) a step), and a
+// range's length is a subtraction of two ranks. Insert and erase find their place in O(log n)
+// and shift the rest of one block (at most 512 entries). Not every change is logarithmic: a full
+// block splits, and after an erase a block merges into its successor when the two hold at most
+// 256 entries together (an emptied block is dropped); each of these shifts the list of blocks and
+// rebuilds the Fenwick tree, O(b). A block comes into being at most once per about 256 inserts,
+// so these rebuilds are rare, but a single insert or erase can pay one. BulkLoad is O(n).
 //
 // Not thread-safe; the program touches tables from one thread only.
 #pragma once
