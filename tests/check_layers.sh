@@ -13,4 +13,15 @@ for layer in store engine exchange cli; do
     status=1
   fi
 done
+# The search's matching core is plain C++ too; only its window (*_form.*) and the window's item
+# model (*_model.*) use Qt.
+if [ -d "$root/src/search" ]; then
+  hits=$(grep -rnE --exclude='*_form.*' --exclude='*_model.*' \
+    '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"](Q[A-Za-z]|Qt)' "$root/src/search" || true)
+  if [ -n "$hits" ]; then
+    echo "Qt header included in the search core:"
+    echo "$hits"
+    status=1
+  fi
+fi
 exit $status

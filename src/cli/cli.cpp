@@ -19,6 +19,7 @@
 #include "ontology_check.h"
 #include "ontology_report.h"
 #include "output_files.h"
+#include "search_command.h"
 #include "seeker.h"
 #include "terminal_text.h"
 #include "velmora_version.h"
@@ -357,6 +358,8 @@ private:
              {},
              &TRunner::Resave},
             {"fix",
+            {"search", "find concepts by a part of their texts, as the search window does",
+             kSearchHelp, SearchOptions(), &TRunner::Search},
              "remove what the save-time checks offer to remove, then save in place",
              kFixHelp,
              {},
@@ -610,6 +613,7 @@ private:
               << stats.MirrorImages << " mirror images, " << stats.Labels << " labels, "
               << stats.Associations << " associations)\n";
         return kExitOk;
+    int Search(const TParsedArguments& args) { return RunSearch(args, m_out, m_err, m_text); }
     }
 
     int ImportCsv(const TParsedArguments& args) { return RunImportCsv(args, m_out, m_err, m_text); }

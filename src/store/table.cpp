@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cassert>
 #include <charconv>
 #include <cstring>
@@ -33,6 +34,12 @@ constexpr std::int64_t kNullKey = std::numeric_limits<std::int64_t>::min();
 // Columns of one index entry besides the slot: constrained fields, then order fields.
 constexpr int kMaxKeyColumns = 15;
 constexpr std::size_t kMaxFields = 64;
+
+// Content stamps come from one counter for all tables, so no two contents ever share one.
+std::uint64_t NextContentStamp() {
+    static std::atomic<std::uint64_t> counter{0};
+    return ++counter;
+}
 
 bool IsTextKind(TFieldKind kind) {
     return kind == TFieldKind::Text || kind == TFieldKind::Memo;
@@ -285,6 +292,7 @@ struct TTableData {
     std::vector<TChange> log;
     std::map<std::vector<int>, std::unique_ptr<TIndexEntry>> indexes;
     bool open = true;
+    std::uint64_t contentStamp = NextContentStamp();
 
     std::int64_t Key(const char* row, int field) const {
         if (RowIsNull(row, field)) {
@@ -338,6 +346,8 @@ struct TTableData {
     // Keeps every index in step with one record changing from `before` to `after` (either may
     // be null for an insertion or a deletion).
     void Reindex(std::uint32_t slot, const char* before, const char* after) {
+        // Every record change passes through here.
+        contentStamp = NextContentStamp();
         std::array<std::int64_t, kMaxKeyColumns + 1> a{};
         std::array<std::int64_t, kMaxKeyColumns + 1> b{};
         for (auto& [fields, entry] : indexes) {
@@ -1489,6 +1499,10 @@ int TCursor::ChangeCount() const {
     return static_cast<int>(Data().log.size());
 }
 
+std::uint64_t TCursor::ContentStamp() const {
+    return Data().contentStamp;
+}
+
 // ---------------------------------------------------------------------------------------------
 // TTable
 
@@ -1576,6 +1590,33 @@ void TTable::ForEachRecord(const std::function<void(std::span<const TValue>)>& v
         }
         visit(values);
     }
+}
+
+void TTable::ForEachRecordView(const std::function<void(const TRecordView&)>& visit) const {
+    const TTableData& d = Data();
+    for (const TRowPtr& row : d.rows) {
+        if (row) {
+            visit(TRecordView(d, row.get()));
+        }
+    }
+}
+
+bool TRecordView::IsNull(int field) const {
+    return RowIsNull(m_row, field);
+}
+
+std::int32_t TRecordView::Integer(int field) const {
+    return RowIsNull(m_row, field) ? 0 : Load<std::int32_t>(m_row + m_data->layout.offset[field]);
+}
+
+std::string_view TRecordView::Text(int field) const {
+    return RowIsNull(m_row, field) ? std::string_view() : RowText(m_data->layout, m_row, field);
+}
+
+TDateTime TRecordView::DateTime(int field) const {
+    return RowIsNull(m_row, field) ? TDateTime()
+                                   : TDateTime::FromMilliseconds(
+                                         Load<std::int64_t>(m_row + m_data->layout.offset[field]));
 }
 
 std::size_t TTable::MemoryUsage() const {

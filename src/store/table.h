@@ -195,6 +195,12 @@ public:
     void MergeChangeLog();
     int ChangeCount() const;
 
+    // A number that changes whenever a record is added, changed or deleted through any cursor
+    // of the table (undo included) and that no earlier contents of any table had, so equal
+    // stamps mean equal records. Lets a reader keep a copy of the records and know when it is
+    // stale. ChangeCount cannot do that: undo and merging the log bring old counts back.
+    std::uint64_t ContentStamp() const;
+
 protected:
     void Attach(std::shared_ptr<TTableData> data);
     void Detach();
@@ -260,6 +266,24 @@ private:
     bool m_bufferModified = false;
 };
 
+// One record as it is stored, read without copying. Valid only inside the visit that hands it
+// out. REQUIRES (each accessor): field is a field of that kind; a null reads as 0, "" or the
+// zero moment.
+class TRecordView {
+public:
+    bool IsNull(int field) const;
+    std::int32_t Integer(int field) const;
+    std::string_view Text(int field) const;
+    TDateTime DateTime(int field) const;
+
+private:
+    friend class TTable;
+    TRecordView(const TTableData& data, const char* row) : m_data(&data), m_row(row) {}
+
+    const TTableData* m_data;
+    const char* m_row;
+};
+
 // A table: its field definitions and records, and a cursor on itself.
 class TTable : public TCursor {
 public:
@@ -291,6 +315,8 @@ public:
     void NoteAutoIncRaisedFrom(std::int32_t stored);
     // Calls `visit` with the values of every record in order of addition.
     void ForEachRecord(const std::function<void(std::span<const TValue>)>& visit) const;
+    // The same without copying a value: for readers that copy a whole table (the search).
+    void ForEachRecordView(const std::function<void(const TRecordView&)>& visit) const;
 
     // Bytes held by records, indexes and the change log (for the benchmarks).
     std::size_t MemoryUsage() const;
