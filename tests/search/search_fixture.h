@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "code_page.h"
 #include "data_module.h"
@@ -20,12 +21,22 @@ inline store::TDateTime Moment(int day, int hour, int minute = 0, int second = 0
 }
 
 struct TConceptSpec {
+    TConceptSpec(std::string title, std::string description = {}, std::string comment = {},
+                 std::string editor = {}, store::TDateTime created = Moment(1, 9),
+                 store::TDateTime edited = Moment(1, 9))
+        : Title(std::move(title)),
+          Description(std::move(description)),
+          Comment(std::move(comment)),
+          Editor(std::move(editor)),
+          Created(created),
+          Edited(edited) {}
+
     std::string Title;  // all texts code page 932
     std::string Description;
     std::string Comment;
     std::string Editor;
-    store::TDateTime Created = Moment(1, 9);
-    store::TDateTime Edited = Moment(1, 9);
+    store::TDateTime Created;
+    store::TDateTime Edited;
 };
 
 class TSearchStore {
@@ -48,7 +59,7 @@ public:
         return c.FieldByName(store::kFieldRecordNo).AsInteger();
     }
     std::int32_t AddTitled(std::string_view utf8Title) {
-        return AddConcept({.Title = Sjis(utf8Title)});
+        return AddConcept(TConceptSpec(Sjis(utf8Title)));
     }
     void AddLabel(std::int32_t conceptNo, std::string_view utf8) {
         Store.AddLabelToConcept(conceptNo, Sjis(utf8));
