@@ -1,8 +1,9 @@
 #include "search_result_model.h"
 
-#include <QCollatorSortKey>
+#include <unicode/ucol.h>
 #include <QDate>
 #include <QTime>
+
 #include <algorithm>
 #include <numeric>
 #include <string_view>
@@ -19,35 +20,108 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
     return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
 }
 
-// Ranks of texts under a collator: equal texts (for the collator) share a rank. keys[i] is
-// the text of item i; the ranks come back in the same order.
+// Japanese collation through ICU, the library QCollator uses on this platform: it gives the
+// sort key bytes, so a million keys sort as contiguous bytes instead of a million objects
+// compared through pointers (several times faster). Titles and editor names are Japanese
+// whatever the process locale: kana in the order of the syllabary, as the hierarchy sorts them.
+// Case-insensitive is ICU's secondary strength, as QCollator sets it.
+class TJapaneseCollation {
+public:
+    explicit TJapaneseCollation(bool caseSensitive) {
+        UErrorCode status = U_ZERO_ERROR;
+        m_collator = ucol_open("ja_JP", &status);
+        if (m_collator != nullptr && !caseSensitive) {
+            ucol_setAttribute(m_collator, UCOL_STRENGTH, UCOL_SECONDARY, &status);
+        }
+    }
+    ~TJapaneseCollation() {
+        if (m_collator != nullptr) {
+            ucol_close(m_collator);
+        }
+    }
+    TJapaneseCollation(const TJapaneseCollation&) = delete;
+    TJapaneseCollation& operator=(const TJapaneseCollation&) = delete;
+
+    // Appends the sort key of text (code page 932) to keys. Without ICU's collator (it failed
+    // to open) the UTF-16 code units stand in, which still sorts.
+    void AppendKey(std::string_view text, std::string& keys) {
+        const QString unicode = views::FromCp932(text);
+        const auto* units = reinterpret_cast<const UChar*>(unicode.utf16());
+        const auto length = static_cast<std::int32_t>(unicode.size());
+        if (m_collator == nullptr) {
+            for (const QChar ch : unicode) {
+                keys += static_cast<char>(ch.unicode() >> 8);
+                keys += static_cast<char>(ch.unicode() & 0xFF);
+            }
+            return;
+        }
+        std::int32_t size = ucol_getSortKey(m_collator, units, length, m_buffer.data(),
+                                            static_cast<std::int32_t>(m_buffer.size()));
+        if (size > static_cast<std::int32_t>(m_buffer.size())) {
+            m_buffer.resize(static_cast<std::size_t>(size));
+            size = ucol_getSortKey(m_collator, units, length, m_buffer.data(),
+                                   static_cast<std::int32_t>(m_buffer.size()));
+        }
+        keys.append(reinterpret_cast<const char*>(m_buffer.data()), static_cast<std::size_t>(size));
+    }
+
+private:
+    UCollator* m_collator = nullptr;
+    std::vector<std::uint8_t> m_buffer = std::vector<std::uint8_t>(256);
+};
+
+// Ranks of texts (code page 932) in Japanese collation: equal texts for the collation share a
+// rank; the ranks come back in the order of texts. With distinctOnly, each distinct text is
+// keyed once (for columns of few values, such as editor names).
 std::vector<std::uint32_t> CollationRanks(const std::vector<std::string_view>& texts,
-                                          const QCollator& collator) {
-    // Equal bytes give equal keys: each distinct text is converted and keyed once.
-    std::unordered_map<std::string_view, std::uint32_t> distinct;
-    distinct.reserve(texts.size());
+                                          bool caseSensitive, bool distinctOnly) {
     std::vector<std::uint32_t> textId(texts.size());
     std::vector<std::string_view> unique;
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        const auto [it, added] =
-            distinct.emplace(texts[i], static_cast<std::uint32_t>(unique.size()));
-        if (added) {
-            unique.push_back(texts[i]);
+    if (distinctOnly) {
+        std::unordered_map<std::string_view, std::uint32_t> distinct;
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            const auto [it, added] =
+                distinct.emplace(texts[i], static_cast<std::uint32_t>(unique.size()));
+            if (added) {
+                unique.push_back(texts[i]);
+            }
+            textId[i] = it->second;
         }
-        textId[i] = it->second;
+    } else {
+        unique = texts;
+        std::iota(textId.begin(), textId.end(), 0U);
     }
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(unique.size());
+
+    TJapaneseCollation collation(caseSensitive);
+    std::string keys;
+    std::vector<std::size_t> start{0};
+    start.reserve(unique.size() + 1);
     for (const std::string_view text : unique) {
-        keys.push_back(collator.sortKey(views::FromCp932(text)));
+        collation.AppendKey(text, keys);
+        start.push_back(keys.size());
+    }
+    const auto key = [&](std::uint32_t i) {
+        return std::string_view(keys.data() + start[i], start[i + 1] - start[i]);
+    };
+    // The first eight key bytes as one number settle most comparisons without touching the
+    // keys themselves.
+    std::vector<std::uint64_t> prefix(unique.size());
+    for (std::uint32_t i = 0; i < unique.size(); ++i) {
+        const std::string_view k = key(i);
+        std::uint64_t p = 0;
+        for (std::size_t j = 0; j < 8; ++j) {
+            p = (p << 8) | (j < k.size() ? static_cast<unsigned char>(k[j]) : 0U);
+        }
+        prefix[i] = p;
     }
     std::vector<std::uint32_t> order(unique.size());
     std::iota(order.begin(), order.end(), 0U);
-    std::sort(order.begin(), order.end(),
-              [&](std::uint32_t a, std::uint32_t b) { return keys[a].compare(keys[b]) < 0; });
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return prefix[a] != prefix[b] ? prefix[a] < prefix[b] : key(a) < key(b);
+    });
     std::vector<std::uint32_t> uniqueRank(unique.size());
     for (std::size_t i = 0; i < order.size(); ++i) {
-        uniqueRank[order[i]] = i > 0 && keys[order[i]].compare(keys[order[i - 1]]) == 0
+        uniqueRank[order[i]] = i > 0 && key(order[i]) == key(order[i - 1])
                                    ? uniqueRank[order[i - 1]]
                                    : static_cast<std::uint32_t>(i);
     }
@@ -69,15 +143,7 @@ QString LongTimeFormat(const QLocale& locale) {
 
 }  // namespace
 
-// Titles and editor names are Japanese whatever the process locale: kana in the order of the
-// syllabary, as the hierarchy sorts them.
-TSearchResultModel::TSearchResultModel(QObject* parent)
-    : QAbstractTableModel(parent),
-      m_titleCollator(QLocale(QLocale::Japanese, QLocale::Japan)),
-      m_editorCollator(QLocale(QLocale::Japanese, QLocale::Japan)) {
-    m_titleCollator.setCaseSensitivity(Qt::CaseInsensitive);
-    m_editorCollator.setCaseSensitivity(Qt::CaseSensitive);
-}
+TSearchResultModel::TSearchResultModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void TSearchResultModel::SetResult(TSearchResult result, bool dateOnly) {
     beginResetModel();
@@ -102,7 +168,7 @@ void TSearchResultModel::RankTitles() {
     for (const TEntry& e : m_entries) {
         titles.push_back(m_result.Snapshot->Title(e.Row));
     }
-    const std::vector<std::uint32_t> ranks = CollationRanks(titles, m_titleCollator);
+    const std::vector<std::uint32_t> ranks = CollationRanks(titles, false, false);
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
         m_entries[i].TitleRank = ranks[i];
     }
@@ -118,7 +184,7 @@ void TSearchResultModel::RankEditors() {
     for (const TEntry& e : m_entries) {
         editors.push_back(m_result.Snapshot->Editor(e.Row));
     }
-    const std::vector<std::uint32_t> ranks = CollationRanks(editors, m_editorCollator);
+    const std::vector<std::uint32_t> ranks = CollationRanks(editors, true, true);
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
         m_entries[i].EditorRank = ranks[i];
     }

@@ -4,17 +4,16 @@
 // (the rows do not follow later edits) and are converted to QString only when shown.
 //
 // Sorting sorts the rows once (later results arrive unsorted) by one column, ascending or
-// descending, ties always broken by ascending title. Titles compare in the locale's
-// case-insensitive order and editor names in its case-sensitive order, through collation
-// ranks computed once per result (so a sort is an integer sort, not a million collator
-// calls); the dates compare by the value the column shows: to the second, or to the day when
-// only dates are shown. Rows of equal keys keep their order (stable sort).
+// descending, ties always broken by ascending title. Titles compare in Japanese collation
+// ignoring case and editor names in it with case, through collation ranks computed once per
+// result from ICU sort keys (so a sort is an integer sort, not a million collator calls); the
+// dates compare by the value the column shows: to the second, or to the day when only dates
+// are shown. Rows of equal keys keep their order (stable sort).
 //
 // Lives on the GUI thread.
 #pragma once
 
 #include <QAbstractTableModel>
-#include <QCollator>
 #include <QLocale>
 #include <cstdint>
 #include <vector>
@@ -71,8 +70,6 @@ private:
     bool m_dateOnly = false;
     bool m_titlesRanked = false;
     bool m_editorsRanked = false;
-    QCollator m_titleCollator;
-    QCollator m_editorCollator;
 };
 
 }  // namespace velmora::search
