@@ -8,12 +8,13 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
-#include <QPainterPath>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "concept_pictures.h"
+#include "drag_objects.h"
 #include "errors.h"
 #include "qt_text.h"
 
@@ -50,10 +51,6 @@ int TConceptNode::Level() const {
         ++level;
     }
     return level;
-}
-
-TDragConceptTreeObject::TDragConceptTreeObject(TFrameTreeView* frame) : Frame(frame) {
-    setData(kMimeType, QByteArray());
 }
 
 // ---- The tree control ---------------------------------------------------------------------
@@ -194,96 +191,6 @@ public:
 private:
     TFrameTreeView& m_frame;
 };
-
-// ---- Pictures ------------------------------------------------------------------------------
-
-namespace {
-
-QColor Dimmed(QColor colour) {
-    // Toward a light grey: the same hue, clearly paler.
-    return QColor((colour.red() + 2 * 200) / 3, (colour.green() + 2 * 200) / 3,
-                  (colour.blue() + 2 * 200) / 3);
-}
-
-// A picture that looks the same selected as unselected (the style would tint it).
-QIcon Unchanging(const QPixmap& pixmap) {
-    QIcon icon;
-    for (const QIcon::Mode mode : {QIcon::Normal, QIcon::Selected, QIcon::Active}) {
-        icon.addPixmap(pixmap, mode);
-    }
-    return icon;
-}
-
-QIcon ConceptPicture(bool bright) {
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    const QColor body = bright ? QColor(0x3a, 0x78, 0xc8) : Dimmed(QColor(0x3a, 0x78, 0xc8));
-    const QColor edge = bright ? QColor(0x1d, 0x3f, 0x73) : Dimmed(QColor(0x1d, 0x3f, 0x73));
-    p.setPen(edge);
-    p.setBrush(body);
-    p.drawRect(2, 2, 11, 8);
-    p.setBrush(bright ? QColor(0xff, 0xd5, 0x4f) : Dimmed(QColor(0xff, 0xd5, 0x4f)));
-    p.drawRect(5, 11, 5, 3);
-    p.drawLine(7, 10, 7, 11);
-    p.end();
-    return Unchanging(pixmap);
-}
-
-QIcon ArrowPicture(QColor colour, bool bright) {
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing, true);
-    const QColor fill = bright ? colour : Dimmed(colour);
-    QPainterPath arrow;
-    arrow.moveTo(5.5, 1.5);
-    arrow.lineTo(10.5, 1.5);
-    arrow.lineTo(10.5, 8.5);
-    arrow.lineTo(14.5, 8.5);
-    arrow.lineTo(8, 15);
-    arrow.lineTo(1.5, 8.5);
-    arrow.lineTo(5.5, 8.5);
-    arrow.closeSubpath();
-    p.setPen(QPen(bright ? QColor(0x40, 0x40, 0x40) : QColor(0x9a, 0x9a, 0x9a), 1));
-    p.setBrush(fill);
-    p.drawPath(arrow);
-    p.end();
-    return Unchanging(pixmap);
-}
-
-}  // namespace
-
-const std::vector<QIcon>& TFrameTreeView::TreeImageList() {
-    static const std::vector<QIcon> pictures = [] {
-        std::vector<QIcon> list{ConceptPicture(true), ConceptPicture(false)};
-        const QColor colours[] = {Qt::white,
-                                  QColor(0xe0, 0x20, 0x20),
-                                  QColor(0x20, 0x50, 0xe0),
-                                  QColor(0xf0, 0xd0, 0x00),
-                                  QColor(0xff, 0x8c, 0x00),
-                                  QColor(0x90, 0x30, 0xc0),
-                                  QColor(0x10, 0x90, 0x30),
-                                  QColor(0x00, 0xc0, 0xd0),
-                                  QColor(0xff, 0x80, 0xc0),
-                                  QColor(0x90, 0xe0, 0x70)};
-        for (const QColor& colour : colours) {
-            list.push_back(ArrowPicture(colour, true));
-            list.push_back(ArrowPicture(colour, false));
-        }
-        return list;
-    }();
-    return pictures;
-}
-
-int TFrameTreeView::ImageIndex(const store::TConceptData& data) {
-    if (!data.IsLink()) {
-        return data.HasChildren() ? 0 : 1;
-    }
-    const int code = std::clamp(data.LinkCode, 1, 10);
-    return 2 * code + (data.HasChildren() ? 0 : 1);
-}
 
 // ---- The frame -----------------------------------------------------------------------------
 

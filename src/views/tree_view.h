@@ -1,14 +1,14 @@
 // TFrameTreeView: the hierarchy view. A tree of concepts and mirror images from the top concept
 // down that loads a level only when the user opens it, shows each item's title with a picture
-// for its kind and relation, lets the user retitle concepts in place and move nodes by drag and
-// drop. It knows nothing of the tables: it asks for parents and children through OnSeekParent
-// and OnSeekChildren, and hands selections, retitlings and drops to its owner through callbacks.
+// for its kind and relation (drawn by concept_pictures), lets the user retitle concepts in place
+// and move nodes by drag and drop (drag_objects). It knows nothing of the tables: it asks for
+// parents and children through OnSeekParent and OnSeekChildren, and hands selections, retitlings
+// and drops to its owner through callbacks.
 //
 // Every node owns one TConceptData. Nodes are indexed by the item they show, so finding the node
 // of an item and refreshing every node of a concept cost no walk over the tree.
 #pragma once
 
-#include <QMimeData>
 #include <QTreeWidget>
 #include <exception>
 #include <functional>
@@ -49,27 +49,11 @@ private:
     std::unique_ptr<store::TConceptData> m_data;
 };
 
-// What a drag inside the tree carries: the frame it started in. (The target and half seen last
-// are kept by the frame, which draws the feedback.)
-class TDragBaseConceptObject : public QMimeData {
-    Q_OBJECT
-};
-
-class TDragConceptTreeObject : public TDragBaseConceptObject {
-    Q_OBJECT
-
-public:
-    static constexpr const char* kMimeType = "application/x-velmora-tree-node";
-    explicit TDragConceptTreeObject(TFrameTreeView* frame);
-    TFrameTreeView* Frame;
-};
-
 class TFrameTreeView : public QWidget, public TTreeViewPort {
     Q_OBJECT
 
 public:
     static constexpr int kIndent = 19;
-    static constexpr int kPictureCount = 22;
     static constexpr int kPathLimit = 1000;
 
     explicit TFrameTreeView(QWidget* parent = nullptr);
@@ -93,8 +77,6 @@ public:
     std::function<void(const store::TConceptList& items, bool cut)> OnClipboard;
 
     QTreeWidget* ConceptTreeView() const;
-    static const std::vector<QIcon>& TreeImageList();
-    static int ImageIndex(const store::TConceptData& data);
 
     TConceptNode* AddNode(TConceptNode* parent, std::unique_ptr<store::TConceptData> data);
     void ClearTree();
@@ -139,8 +121,7 @@ public:
     void CommitLabelEdit() override;
     void CancelLabelEdit() override;
 
-    // The drop's feedback, for tests and painting: the target and half last seen.
-    QTreeWidgetItem* DropTarget() const { return m_dropTarget; }
+    // The drop's feedback, for tests and painting: the half of the target last seen.
     bool DropLowerHalf() const { return m_dropLowerHalf; }
     // Whether a drop of a tree node at pos (viewport coordinates) would be accepted, updating
     // the feedback; and the drop itself.

@@ -28,6 +28,7 @@
 #include "option_dialog.h"
 #include "qt_text.h"
 #include "scripted_ui.h"
+#include "wait_until.h"
 
 namespace velmora::app {
 namespace {
@@ -180,7 +181,7 @@ TEST_F(FirstUse, TheHierarchyShowsATitleAtTheFirstStartAndGrowsWithTheWindow) {
                                   2 * views::TFrameTreeView::kIndent + 16);
     const int before = panel->width();
     f.resize(f.width() + 400, f.height());
-    QTest::qWait(20);
+    test_support::WaitUntil([&] { return panel->width() > before; });  // the layout follows
     EXPECT_GT(panel->width(), before);
 
     // A stored width is kept.
@@ -204,9 +205,12 @@ TEST_F(FirstUse, PaneHeightsAreKeptWhetherOrNotTheEditPageWasShown) {
     TMainForm& g = Form();
     ShowActive(g);
     g.findChild<QTabWidget*>("PageControl")->setCurrentIndex(1);
-    QTest::qWait(20);
-    EXPECT_EQ(g.findChild<QWidget*>("PanelConceptEditTop")->height(), 120);
-    EXPECT_EQ(g.findChild<QWidget*>("PanelConceptEditBottom")->height(), 100);
+    auto* top = g.findChild<QWidget*>("PanelConceptEditTop");
+    auto* bottom = g.findChild<QWidget*>("PanelConceptEditBottom");
+    // The page is laid out once it is shown.
+    test_support::WaitUntil([&] { return top->height() == 120 && bottom->height() == 100; });
+    EXPECT_EQ(top->height(), 120);
+    EXPECT_EQ(bottom->height(), 100);
     g.findChild<QSplitter*>("Splitter2")->setSizes({150, 200, 90});
     g.close();
     EXPECT_EQ(settings.HorizonalSplitter1(), 150);

@@ -10,10 +10,12 @@
 #include <QTreeWidgetItemIterator>
 
 #include "code_page.h"
+#include "concept_pictures.h"
 #include "main_form.h"
 #include "ontology_tables.h"
 #include "qt_text.h"
 #include "scripted_ui.h"
+#include "wait_until.h"
 
 namespace velmora::app {
 namespace {
@@ -152,9 +154,13 @@ protected:
     }
 
     // Return in the label editor; the editor commits once events are processed.
-    static void Commit(QLineEdit* editor) {
+    void Commit(QLineEdit* editor) {
         QTest::keyClick(editor, Qt::Key_Return);
-        QTest::qWait(10);
+        WaitForEditorClosed();
+    }
+
+    void WaitForEditorClosed() {
+        test_support::WaitUntil([this] { return !tree->IsEditing(); });
     }
 
     void Trigger(const char* command) {
@@ -199,17 +205,17 @@ TEST_F(TreeCommands, MirrorImagesShowTheirRelationAndNeverExpand) {
     TConceptNode* image = MirrorNode(riceImage);
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->text(0), "米");
-    EXPECT_EQ(views::TFrameTreeView::ImageIndex(image->Data()), 2 * 2 + 1);  // 米 has no children
+    EXPECT_EQ(views::ImageIndex(image->Data()), 2 * 2 + 1);  // 米 has no children
     EXPECT_EQ(image->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
-    EXPECT_EQ(views::TFrameTreeView::ImageIndex(Node(grain)->Data()), 0);
-    EXPECT_EQ(views::TFrameTreeView::ImageIndex(Node(fruit)->Data()), 0);  // holds an image
-    EXPECT_EQ(views::TFrameTreeView::ImageIndex(Node(carrot)->Data()), 1);
+    EXPECT_EQ(views::ImageIndex(Node(grain)->Data()), 0);
+    EXPECT_EQ(views::ImageIndex(Node(fruit)->Data()), 0);  // holds an image
+    EXPECT_EQ(views::ImageIndex(Node(carrot)->Data()), 1);
 
     // Relation codes above 10 share the pictures of 10.
     store::TConceptData far = image->Data();
     far.LinkCode = 14;
-    EXPECT_EQ(views::TFrameTreeView::ImageIndex(far), 21);
-    EXPECT_EQ(views::TFrameTreeView::TreeImageList().size(), 22u);
+    EXPECT_EQ(views::ImageIndex(far), 21);
+    EXPECT_EQ(views::TreeImageList().size(), 22u);
     EXPECT_THROW(tree->TreeViewExpandTreeNode(*image), store::EVelmoraError);
 }
 
@@ -262,7 +268,7 @@ TEST_F(TreeCommands, ALabelEditEndsAcceptedWhenTheFocusLeaves) {
     ASSERT_NE(editor, nullptr);
     editor->setText("大麦");
     form->menuBar()->setFocus();
-    QTest::qWait(10);
+    WaitForEditorClosed();
     EXPECT_EQ(StoredLevel(grain), (QStringList{"米", "大麦"}));
 }
 
@@ -296,7 +302,7 @@ TEST_F(TreeCommands, SelectionIsReportedOnceItSettlesAndRightClickSelects) {
     tree->ConceptTreeView()->setCurrentItem(Node(rice));
     tree->ConceptTreeView()->setCurrentItem(Node(wheat));
     EXPECT_EQ(reports, 0);
-    QTest::qWait(80);
+    test_support::WaitUntil([&reports] { return reports > 0; });
     EXPECT_EQ(reports, 1);
 
     const QRect row = tree->ConceptTreeView()->visualItemRect(Node(vegetable));
@@ -314,7 +320,8 @@ TEST_F(TreeCommands, MovesWithinALevelRenumberIt) {
 
     Select(fruit);  // the second-last item goes to the end
     Trigger("TreeviewMoveDown");
-    QTest::qWait(80);  // the selection is reported after 50 ms
+    // The selection is reported after 50 ms; the commands follow it.
+    test_support::WaitUntil([this] { return !form->Command("TreeviewMoveDown")->isEnabled(); });
     EXPECT_EQ(Titles(*tree->RootNode()), (QStringList{"野菜", "穀物", "肉類", "果物"}));
     EXPECT_EQ(StoredLevel(top), Titles(*tree->RootNode()));
     EXPECT_FALSE(form->Command("TreeviewMoveDown")->isEnabled());
@@ -357,12 +364,12 @@ TEST_F(TreeCommands, MovingTheOnlyChildOutClearsHasChildrenOnEveryNodeOfTheConce
     Open(fruit);
     Open(meat);
     ASSERT_NE(MirrorNode(meatImage), nullptr);
-    EXPECT_EQ(views::TFrameTreeView::ImageIndex(MirrorNode(meatImage)->Data()), 2);
+    EXPECT_EQ(views::ImageIndex(MirrorNode(meatImage)->Data()), 2);
     Select(beef);
     Trigger("TreeviewMoveHigher");
     EXPECT_FALSE(Node(meat)->Data().HasChildren());
     EXPECT_FALSE(MirrorNode(meatImage)->Data().HasChildren());
-    EXPECT_EQ(views::TFrameTreeView::ImageIndex(MirrorNode(meatImage)->Data()), 3);
+    EXPECT_EQ(views::ImageIndex(MirrorNode(meatImage)->Data()), 3);
 }
 
 TEST_F(TreeCommands, AMoveUnderItsOwnDescendantIsRefusedAndUndone) {
@@ -443,7 +450,7 @@ TEST_F(TreeCommands, ConceptsAddedAtAMirrorImageAreEditedAndMovedInTheirOwnLevel
         EXPECT_EQ(tree->SelectedNode()->ParentNode(), Node(rice));  // the path was built
         EXPECT_TRUE(tree->IsEditing());
         QTest::keyClick(Editor(), Qt::Key_Escape);
-        QTest::qWait(10);
+        WaitForEditorClosed();
     }
     EXPECT_EQ(MirrorNode(riceImage)->childCount(), 0);
     EXPECT_EQ(Titles(*Node(rice)), (QStringList{"A", "B", "新規の概念", "新規の概念(2)"}));
@@ -501,7 +508,7 @@ TEST_F(TreeCommands, AddedConceptsGetFreeNamesAndStartTheirLabelEdit) {
     Trigger("TreeviewAddChild");
     EXPECT_TRUE(tree->IsEditing());
     QTest::keyClick(Editor(), Qt::Key_Escape);
-    QTest::qWait(10);
+    WaitForEditorClosed();
     Select(fruit);
     Trigger("TreeviewAddChild");
     QTest::keyClick(Editor(), Qt::Key_Escape);

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../store/store_fixture.h"
+#include "store_fixture.h"
 
 namespace velmora::engine {
 namespace {

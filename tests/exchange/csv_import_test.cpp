@@ -11,8 +11,8 @@
 #include <tuple>
 #include <vector>
 
-#include "../engine/engine_fixture.h"
 #include "csv_export.h"
+#include "engine_fixture.h"
 
 namespace velmora::exchange {
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "../engine/engine_fixture.h"
+#include "engine_fixture.h"
 #include "ontology.h"
 
 namespace velmora::exchange {

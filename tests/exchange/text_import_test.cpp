@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "../engine/engine_fixture.h"
 #include "code_page.h"
+#include "engine_fixture.h"
 #include "file_system.h"
 #include "ontology.h"
 

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "../engine/engine_fixture.h"
 #include "code_page.h"
+#include "engine_fixture.h"
 #include "ontology.h"
 
 namespace velmora::exchange {

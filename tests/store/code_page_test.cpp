@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "test_seed.h"
+
 namespace velmora::store {
 namespace {
 
@@ -140,8 +142,8 @@ TEST(CodePageTest, Cp932ThatCannotBeConvertedBecomesQuestionMarks) {
 // Random bytes, read as either encoding, never crash, and what comes out is clean: its
 // conversion back reports nothing unconvertible. Runs under the sanitizers in the debug build.
 TEST(CodePageTest, ArbitraryBytesGiveCleanText) {
-    const unsigned seed = std::random_device{}();
-    SCOPED_TRACE("seed " + std::to_string(seed));
+    const unsigned seed = test_support::TestSeed();
+    SCOPED_TRACE(test_support::SeedNote(seed));
     std::mt19937 random(seed);
     std::uniform_int_distribution<int> byte(0, 255);
     std::uniform_int_distribution<int> length(0, 40);
@@ -299,8 +301,8 @@ TEST(CodePageTest, FindAgreesWithACharacterByCharacterSearch) {
     const std::string alphabet[] = {
         "A", "\\", "@", "\x83\x41", "\x95\x5c", "\x88\x9f", "\x9f\x9f", "\x9f\x40", "\x83\x83",
     };
-    const unsigned seed = std::random_device{}();
-    SCOPED_TRACE("seed " + std::to_string(seed));
+    const unsigned seed = test_support::TestSeed();
+    SCOPED_TRACE(test_support::SeedNote(seed));
     std::mt19937 random(seed);
     std::uniform_int_distribution<std::size_t> pick(0, std::size(alphabet) - 1);
     auto makeText = [&](int characters) {

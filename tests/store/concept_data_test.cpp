@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "store_exceptions.h"
+#include "test_seed.h"
 
 namespace velmora::store {
 namespace {
@@ -197,8 +198,8 @@ TEST(NumberListTest, AddKeepsASortedSetAndReturnsThePlaceOfTheNumber) {
 // Drives a TNumberList and a std::set with the same random operations; the bisection has
 // separate paths for an empty list, both ends and the middle, and for lists of every length.
 TEST(NumberListTest, BehavesLikeASortedSet) {
-    const unsigned seed = std::random_device{}();
-    SCOPED_TRACE("seed " + std::to_string(seed));
+    const unsigned seed = test_support::TestSeed();
+    SCOPED_TRACE(test_support::SeedNote(seed));
     std::mt19937 random(seed);
     constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
     constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();

@@ -7,6 +7,8 @@
 #include <random>
 #include <string>
 
+#include "test_seed.h"
+
 namespace velmora::store {
 namespace {
 
@@ -64,8 +66,8 @@ TEST(DateTimeTest, YearTwoThousandMatchesTheFileFormat) {
 // Random moments from year 1 to 9999 survive ToCivil and FromCivil unchanged, and their civil
 // form is valid; negative counts take a separate path for the day and the time of day.
 TEST(DateTimeTest, RandomMomentsRoundTrip) {
-    const unsigned seed = std::random_device{}();
-    SCOPED_TRACE("seed " + std::to_string(seed));
+    const unsigned seed = test_support::TestSeed();
+    SCOPED_TRACE(test_support::SeedNote(seed));
     std::mt19937_64 random(seed);
     std::uniform_int_distribution<std::int64_t> anyMoment(kMsPerDay - kFileOffsetMs,
                                                           2958466 * kMsPerDay - 1);

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "../store/store_fixture.h"
 #include "seeker.h"
+#include "store_fixture.h"
 
 namespace velmora::engine::testing {
 
