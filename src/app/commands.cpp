@@ -21,74 +21,13 @@ namespace velmora::app {
 
 namespace {
 
-constexpr std::string_view kFile = "ファイル(&F)";
-constexpr std::string_view kEdit = "編集(&E)";
-constexpr std::string_view kView = "表示(&V)";
-constexpr std::string_view kTree = "階層ビュー(&L)";
-constexpr std::string_view kWorkspace = "作業スペース(&W)";
-constexpr std::string_view kTool = "ツール(&T)";
-constexpr std::string_view kHelp = "ヘルプ(&H)";
-constexpr std::string_view kNone = "-";
+using namespace menus;
 
 QString Q(std::string_view text) {
     return FromUtf8(text);
 }
 
 }  // namespace
-
-const std::vector<TCommandDef>& CommandDefs() {
-    static const std::vector<TCommandDef> defs = {
-        {"FileCreate1", kFile, "オントロジーの新規作成(&N)...", "", ""},
-        {"FileOpen1", kFile, "ファイルを開く(&O)...", "", ""},
-        {"FileSave1", kFile, "保存(&S)...", "", "上書き保存"},
-        {"FileSaveAs1", kFile, "名前をつけて保存(&A)...", "", ""},
-        {"FilePrintDlg1", kFile, "印刷(&P)...", "Ctrl+P", kNone},
-        {"FileOntologyConfig", kFile, "このオントロジーについて(&L)...", "", ""},
-        {"FileExit1", kFile, "終了(&X)", "", ""},
-        {"EditUndo", kEdit, "元に戻す(&U)", "Ctrl+Z", "編集：元に戻す"},
-        {"EditCut", kEdit, "切り取り(&T)", "Ctrl+X", ""},
-        {"EditCopy", kEdit, "コピー(&C)", "Ctrl+C", ""},
-        {"EditPaste", kEdit, "貼り付け(&P)", "Ctrl+V", ""},
-        {"EditSelectAll", kEdit, "すべてを選択(&A)", "Ctrl+A", ""},
-        {"EditDelete", kEdit, "削除(&D)...", "Del", ""},
-        {"EditFind", kEdit, "検索(&F)...", "Ctrl+F", ""},
-        {"BrowseGoBack", kView, "前に戻る(&B)", "Alt+Left", "表示：前に戻る"},
-        {"BrowseGoForward", kView, "先に進む(&F)", "Alt+Right", "表示：先に進む"},
-        {"TreeviewAddSibling", kTree, "同じレベルに追加(&A)", "Ctrl+Alt+Down",
-         "階層ビュー：同じレベルに追加"},
-        {"TreeviewAddChild", kTree, "下のレベルに追加(&C)", "Ctrl+Alt+Right",
-         "階層ビュー：下のレベルに追加"},
-        {"TreeviewEditLabel", kTree, "タイトルの編集(&E)", "F2", ""},
-        {"TreeviewSortSibling", kTree, "このレベルをソート(&S)", "", ""},
-        {"TreeviewMoveHigher", kTree, "上のレベルに移動(&L)", "Shift+Ctrl+Left",
-         "階層ビュー：上のレベルに移動"},
-        {"TreeviewMoveLower", kTree, "下のレベルに移動(&B)", "Shift+Ctrl+Right",
-         "階層ビュー：下のレベルに移動"},
-        {"TreeviewMoveUpper", kTree, "順位を上げる(&U)", "Shift+Ctrl+Up",
-         "階層ビュー：順位を上げる"},
-        {"TreeviewMoveDown", kTree, "順位を下げる(&O)", "Shift+Ctrl+Down",
-         "階層ビュー：順位を下げる"},
-        {"WorkspaceAddNode", kWorkspace, "概念の追加(&A)", "", "概念の追加("},
-        {"WorkspaceArrange", kWorkspace, "アイコンの整列(&R)", "", kNone},
-        {"WorkspaceLargeIcon", kWorkspace, "大きいアイコン(&L)", "", kNone},
-        {"WorkspaceSmallIcon", kWorkspace, "小さいアイコン(&S)", "", kNone},
-        {"WorkspaceDivide", kWorkspace, "概念の複製(&L)...", "", ""},
-        {"WorkSpaceMerge", kWorkspace, "概念の併合(&M)...", "", ""},
-        {"WorkspaceCreateMirrorImage", kWorkspace, "概念の鏡像の作成(&I)...", "", ""},
-        {"WorkspaceEditLinkType", kWorkspace, "鏡像の関係プロパティ(&T)...", "", ""},
-        {"ImportText", kTool, "テキスト形式(&T)...", "", kNone},
-        {"ImportCSV", kTool, "CSV 形式(&C)...", "", kNone},
-        {"ImportXML", kTool, "XML 形式(&X)...", "", kNone},
-        {"ExportHTML", kTool, "HTML 形式(&H)...", "", kNone},
-        {"ExportWord", kTool, "Microsoft Word 形式(&W)...", "", kNone},
-        {"ExportExcel", kTool, "CSV 形式(&E)...", "", kNone},
-        {"ExportXML", kTool, "XML 形式(&X)...", "", kNone},
-        {"ToolOption", kTool, "オプション設定(&O)...", "", ""},
-        {"HelpBrowse", kHelp, "ヘルプ(&H)...", "", kNone},
-        {"HelpVersion", kHelp, "バージョン情報(&V)...", "", ""},
-    };
-    return defs;
-}
 
 QString PlainCaption(const QString& caption) {
     QString plain = caption;
@@ -102,9 +41,9 @@ QIcon ProgramIcon() {
     return QIcon(":/icons/velmora.svg");
 }
 
-TCommandSet::TCommandSet(QWidget* owner) {
+TCommandSet::TCommandSet(QWidget* owner, TGuard guard) : m_guard(std::move(guard)) {
     InitIconResources();
-    for (const TCommandDef& def : CommandDefs()) {
+    for (const TCommandDef& def : kCommandDefs) {
         auto* action = new QAction(Q(def.caption), owner);
         action->setObjectName(Q(def.name));
         if (!def.shortcut.empty()) {
@@ -112,9 +51,9 @@ TCommandSet::TCommandSet(QWidget* owner) {
             // The shortcuts work wherever the focus is in the window, not only in one view.
             action->setShortcutContext(Qt::WindowShortcut);
         }
-        const QString hint = def.hint == kNone  ? QString()
-                             : def.hint.empty() ? PlainCaption(Q(def.caption))
-                                                : Q(def.hint);
+        const QString hint = def.hint == kNoHint ? QString()
+                             : def.hint.empty()  ? PlainCaption(Q(def.caption))
+                                                 : Q(def.hint);
         action->setToolTip(hint);
         action->setStatusTip(hint);
         const QString iconPath = ":/icons/" + Q(def.name) + ".svg";
@@ -128,13 +67,18 @@ TCommandSet::TCommandSet(QWidget* owner) {
     }
     // The two workspace sizes are a radio group.
     auto* sizes = new QActionGroup(owner);
-    for (const char* name : {"WorkspaceLargeIcon", "WorkspaceSmallIcon"}) {
+    for (const TCommandName name :
+         std::initializer_list<TCommandName>{"WorkspaceLargeIcon", "WorkspaceSmallIcon"}) {
         Action(name)->setCheckable(true);
         sizes->addAction(Action(name));
     }
 }
 
-QAction* TCommandSet::Action(std::string_view name) const {
+QAction* TCommandSet::Action(TCommandName name) const {
+    return Find(name.View());
+}
+
+QAction* TCommandSet::Find(std::string_view name) const {
     QAction* action = m_byName.value(Q(name), nullptr);
     if (action == nullptr) {
         throw std::logic_error("no command " + std::string(name));
@@ -142,18 +86,32 @@ QAction* TCommandSet::Action(std::string_view name) const {
     return action;
 }
 
-void TCommandSet::AddItems(QWidget& menu, const std::vector<std::string_view>& items) const {
+void TCommandSet::Connect(TCommandName name, std::function<void()> handler) {
+    m_connected.insert(name.View());
+    QObject::connect(Action(name), &QAction::triggered, Action(name),
+                     [guard = m_guard, handler = std::move(handler)] { guard(handler); });
+}
+
+void TCommandSet::Enable(TCommandName name, bool enabled) {
+    Action(name)->setEnabled(enabled && IsConnected(name));
+}
+
+bool TCommandSet::IsConnected(TCommandName name) const {
+    return m_connected.contains(name.View());
+}
+
+void TCommandSet::AddItems(QWidget& menu, std::initializer_list<TMenuItem> items) const {
     auto* asMenu = qobject_cast<QMenu*>(&menu);
     auto* asBar = qobject_cast<QToolBar*>(&menu);
-    for (const std::string_view item : items) {
-        if (item == "-") {
+    for (const TMenuItem& item : items) {
+        if (item.IsSeparator()) {
             if (asMenu != nullptr) {
                 asMenu->addSeparator();
             } else if (asBar != nullptr) {
                 asBar->addSeparator();
             }
         } else {
-            menu.addAction(Action(item));
+            menu.addAction(Find(item.Name()));
         }
     }
 }

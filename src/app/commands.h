@@ -2,15 +2,21 @@
 // QAction (objectName = the command's name) with its caption, hint, shortcut and icon, and the
 // layouts of the menu bar, the tool bar and the three pop-up menus.
 //
-// The commands only carry their look and enabled state here; the main window connects what
-// they do. All start disabled.
+// The commands carry their look here; the command units connect what they do through Connect,
+// which runs it under the window's error handler. All start disabled, and a command that has
+// no behaviour connected stays disabled whatever Enable is told.
 #pragma once
 
 #include <QAction>
 #include <QHash>
 #include <QString>
+#include <functional>
+#include <initializer_list>
+#include <set>
 #include <string_view>
 #include <vector>
+
+#include "command_defs.h"
 
 class QMenu;
 class QMenuBar;
@@ -19,17 +25,6 @@ class QWidget;
 
 namespace velmora::app {
 
-struct TCommandDef {
-    std::string_view name;
-    std::string_view menu;  // the menu bar's menu it belongs to
-    std::string_view caption;
-    std::string_view shortcut;  // in QKeySequence's portable text; empty for none
-    // The tool tip: empty derives it from the caption ("(&X)" and "..." removed); "-" for none.
-    std::string_view hint;
-};
-
-// Every command, in the order of the menus.
-const std::vector<TCommandDef>& CommandDefs();
 // The caption without its accelerator "(&X)" and without "...".
 QString PlainCaption(const QString& caption);
 // The program's own icon (windows, the about box), from the icon resources.
@@ -37,12 +32,23 @@ QIcon ProgramIcon();
 
 class TCommandSet {
 public:
-    explicit TCommandSet(QWidget* owner);
+    // Runs a command's behaviour and reports what it raised; false when it raised.
+    using TGuard = std::function<bool(const std::function<void()>&)>;
 
-    // REQUIRES: name is one of CommandDefs().
-    QAction* Action(std::string_view name) const;
-    QAction* operator[](std::string_view name) const { return Action(name); }
+    TCommandSet(QWidget* owner, TGuard guard);
+
+    QAction* Action(TCommandName name) const;
+    // The same by a name known only at run time (tests, settings); throws std::logic_error for
+    // an unknown name.
+    QAction* Find(std::string_view name) const;
     const std::vector<QAction*>& All() const { return m_actions; }
+
+    // The command's behaviour, run under the guard when it is triggered.
+    void Connect(TCommandName name, std::function<void()> handler);
+    void Enable(TCommandName name, bool enabled);
+    bool IsConnected(TCommandName name) const;
+    // Runs body under the guard, as a command's behaviour runs: false when it raised.
+    bool RunGuarded(const std::function<void()>& body) const { return m_guard(body); }
 
     void BuildMenuBar(QMenuBar& bar) const;
     void BuildToolBar(QToolBar& bar) const;
@@ -54,11 +60,12 @@ public:
     void BuildPopupParentView(QMenu& menu) const;
 
 private:
-    // items: command names, "-" for a separator.
-    void AddItems(QWidget& menu, const std::vector<std::string_view>& items) const;
+    void AddItems(QWidget& menu, std::initializer_list<TMenuItem> items) const;
 
     QHash<QString, QAction*> m_byName;
     std::vector<QAction*> m_actions;
+    TGuard m_guard;
+    std::set<std::string_view, std::less<>> m_connected;
 };
 
 }  // namespace velmora::app

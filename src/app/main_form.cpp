@@ -1,43 +1,35 @@
 #include "main_form.h"
 
-#include <QAbstractItemView>
 #include <QApplication>
-#include <QClipboard>
 #include <QCloseEvent>
-#include <QCollator>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QPainter>
-#include <QPlainTextEdit>
-#include <QPrinter>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTabWidget>
-#include <QTextEdit>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <cstdio>
-#include <type_traits>
 
 #include "about_box.h"
 #include "code_page.h"
-#include "create_ontology_wizard.h"
-#include "date_time.h"
+#include "edit_commands.h"
+#include "file_commands.h"
 #include "ontology_tables.h"
 #include "option_dialog.h"
 #include "qt_text.h"
+#include "tree_commands.h"
+#include "workspace_commands.h"
 
 namespace velmora::app {
 
@@ -47,39 +39,12 @@ using store::TAnswer;
 using store::TButtons;
 using store::TMessageKind;
 
-// The concept payload of the clipboard, as the concept clipboard writes it.
-constexpr const char* kConceptClipboardType = "application/x-velmora-concepts";
-
-constexpr const char* kUnsavedQuestion =
-    "編集内容はファイルに保存されていません.保存しますか?\r\nここで保存しない場合は編集内容は破棄"
-    "されます.";
 constexpr const char* kWelcome =
     "　ようこそ Velmora へ.\r\n\r\n　最初に次の画面で任意のユーザー名を入力してください. "
     "\r\nこのツールで作成したデータには作成者の署名が記録されます.";
-constexpr const char* kOpenFilter = "velmoraファイル(*.ont);;すべてのファイル(*)";
-constexpr const char* kSaveFilter = "Velmoraファイル(*.ont);;すべてのファイル(*)";
 constexpr const char* kEditPageHint =
     "右ペインの上下のウインドウに概念アイコンをカット&ペーストできます.";
-constexpr const char* kNoBackupKept =
-    "保存しました. ただし以前の版のバックアップは作成できませんでした: ";
 constexpr int kDroppedPathLimit = 254;
-
-// Qt shows CR LF as two line breaks; the texts keep their CR LF, the boxes get LF.
-QString BoxText(const char* text) {
-    return QString::fromUtf8(text).replace("\r\n", "\n");
-}
-
-// The user is told when typed text had characters the files cannot hold.
-QString UnconvertibleText(int count) {
-    return QString("Shift-JIS で表せない文字 %1 個を \"?\" に置き換えました.").arg(count);
-}
-
-std::string PathBytes(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-QString PathText(const std::string& path) {
-    return QFile::decodeName(path.c_str());
-}
 
 // Widgets and their panels, named as the rest of the program refers to them.
 QWidget* Panel(const QString& name, QWidget* parent = nullptr) {
@@ -93,16 +58,6 @@ QWidget* Panel(const QString& name, QWidget* parent = nullptr) {
 
 }  // namespace
 
-struct TMainForm::TFocusContext {
-    bool textCtx = false;
-    bool textSel = false;
-    bool itemCtx = false;
-    bool pasteCtx = false;
-    bool hasItem = false;
-    bool isTop = false;
-    bool selAll = false;
-};
-
 TMainForm::TMainForm(TUserInterface& ui, const QString& settingsPath, QWidget* parent)
     : QMainWindow(parent),
       m_ui(ui),
@@ -115,34 +70,36 @@ TMainForm::TMainForm(TUserInterface& ui, const QString& settingsPath, QWidget* p
     m_ui.SetWindow(this);
     resize(821, 622);
 
-    m_commands = std::make_unique<TCommandSet>(this);
-    BuildLayout();
-    ConnectCommands();
-
-    // FormCreate: the history and its callbacks, the settings, the views' roles.
-    m_history.OnStateChange = [this](bool back, bool forward) {
-        Enable("BrowseGoBack", back);
-        Enable("BrowseGoForward", forward);
-    };
-    m_history.OnNavigate = [this](const store::TConceptData& entry) {
-        ShowConcept(entry, false, false);
-    };
-    m_history.OnIsValid = [this](const store::TConceptData& entry) { return RecordExists(entry); };
-
     m_store->SetQuestioner(m_questioner);
     m_seeker = std::make_unique<engine::TDataModuleSeeker>(*m_store, m_questioner);
     m_seeker->OnTakeSavePoint = [this] { TakeSavePoint(); };
     m_seeker->AddObserver(this);
     m_context.SetUserName(ToCp932(m_settings.Author()));
-    m_editor->SetEditorActive(false);
 
-    for (const char* name :
-         {"FileCreate1", "FileOpen1", "FilePrintDlg1", "FileExit1", "WorkspaceSmallIcon",
-          "WorkspaceLargeIcon", "ToolOption", "HelpVersion", "HelpBrowse"}) {
-        Enable(name, true);
-    }
-    const bool smallWorkspace = m_settings.WorkspaceSmallIcon();
-    Command(smallWorkspace ? "WorkspaceSmallIcon" : "WorkspaceLargeIcon")->setChecked(true);
+    m_commands = std::make_unique<TCommandSet>(
+        this, [this](const std::function<void()>& body) { return RunGuarded(body); });
+    BuildLayout();
+    m_treeCommands =
+        std::make_unique<TTreeCommands>(*m_commands, *this, *m_views.tree, *m_store, *m_seeker);
+    m_editCommands = std::make_unique<TEditCommands>(*m_commands, *this, m_views, this);
+    m_workspaceCommands =
+        std::make_unique<TWorkspaceCommands>(*m_commands, *this, m_views, m_settings, *m_seeker);
+    m_fileCommands = std::make_unique<TFileCommands>(*m_commands, *this, m_views, m_ui, m_settings,
+                                                     *m_store, *m_seeker, this);
+    ConnectCommands();
+
+    // FormCreate: the history and its callbacks, the settings, the views' roles.
+    m_history.OnStateChange = [this](bool back, bool forward) {
+        m_commands->Enable("BrowseGoBack", back);
+        m_commands->Enable("BrowseGoForward", forward);
+    };
+    m_history.OnNavigate = [this](const store::TConceptData& entry) {
+        ShowConcept(entry, false, false);
+    };
+    m_history.OnIsValid = [this](const store::TConceptData& entry) { return RecordExists(entry); };
+    m_views.editor->SetEditorActive(false);
+    SetOntology(nullptr);
+
     UpdateWorkspaceCommands(false);
 
     ApplySettings();
@@ -240,6 +197,21 @@ void TMainForm::BuildLayout() {
     m_editSplitter->installEventFilter(this);
     m_tabSheetEditConcept->layout()->addWidget(m_editSplitter);
 
+    BuildPopupMenus();
+
+    connect(m_pageControl, &QTabWidget::currentChanged, this,
+            [this](int index) { RunGuarded([this, index] { OnPageChanged(index); }); });
+
+    // Until their own classes take the places, the views are empty panels.
+    m_views.tree = std::make_unique<views::TFrameTreeView>();
+    WireTreeView();
+    SetWorkspaceView(std::make_unique<TPlaceholderPane>("FrameListViewWorkSpace"));
+    SetParentsView(std::make_unique<TPlaceholderPane>("FrameListViewParents"));
+    SetChildrenView(std::make_unique<TPlaceholderPane>("FrameListViewChildren"));
+    SetConceptEditor(std::make_unique<TPlaceholderPane>("FrameConceptEdit1"));
+}
+
+void TMainForm::BuildPopupMenus() {
     m_popupTreeView = new QMenu(this);
     m_popupTreeView->setObjectName("PopupMenuTreeView");
     m_commands->BuildPopupTreeView(*m_popupTreeView);
@@ -265,22 +237,11 @@ void TMainForm::BuildLayout() {
                 [this, choice] {
                     RunGuarded([this, choice] {
                         m_settings.SetParentViewSmallIcon(choice);
-                        m_parentsView->SetSmallIcons(choice);
-                        m_childrenView->SetSmallIcons(choice);
+                        m_views.parents->SetSmallIcons(choice);
+                        m_views.children->SetSmallIcons(choice);
                     });
                 });
     }
-
-    connect(m_pageControl, &QTabWidget::currentChanged, this,
-            [this](int index) { RunGuarded([this, index] { OnPageChanged(index); }); });
-
-    // Until their own classes take the places, the views are empty panels.
-    m_treeView = std::make_unique<views::TFrameTreeView>();
-    WireTreeView();
-    SetWorkspaceView(std::make_unique<TPlaceholderPane>("FrameListViewWorkSpace"));
-    SetParentsView(std::make_unique<TPlaceholderPane>("FrameListViewParents"));
-    SetChildrenView(std::make_unique<TPlaceholderPane>("FrameListViewChildren"));
-    SetConceptEditor(std::make_unique<TPlaceholderPane>("FrameConceptEdit1"));
 }
 
 void TMainForm::ReplacePane(QWidget* panel, QWidget* view) {
@@ -292,7 +253,7 @@ void TMainForm::ReplacePane(QWidget* panel, QWidget* view) {
 }
 
 void TMainForm::WireTreeView() {
-    views::TFrameTreeView& tree = *m_treeView;
+    views::TFrameTreeView& tree = *m_views.tree;
     PlaceView(m_panelLeft, &tree, m_popupTreeView);
     tree.OnSeekParent = [this](const store::TConceptData& item) {
         return m_store->GetParentConcept(item);
@@ -304,25 +265,9 @@ void TMainForm::WireTreeView() {
         children->Assign(m_seeker->GetItems());
         return children;
     };
-    tree.OnSelectionChange = [this] { RunGuarded([this] { UpdateTreeCommands(); }); };
     tree.OnStatusText = [this](const QString& text) { SetStatusText(text); };
     tree.OnError = [this](const std::exception& error) {
         m_ui.Ask(TMessageKind::Error, TButtons::Ok, FromUtf8(error.what()));
-    };
-    tree.OnTitleEdited = [this](views::TConceptNode& node, const QString& text) {
-        RunGuarded([this, &node, &text] {
-            TakeSavePoint();
-            int lost = 0;
-            node.Data().SetTitle(ToCp932(text.isEmpty() ? QString("タイトル未設定") : text, &lost));
-            m_seeker->StoreTitle(node.Data());
-            if (lost > 0) {
-                SetStatusText(UnconvertibleText(lost));
-            }
-        });
-    };
-    tree.OnNodeDropped = [this](views::TConceptNode& source, views::TConceptNode& target,
-                                bool lowerHalf) {
-        RunGuarded([&] { OnTreeDrop(source, target, lowerHalf); });
     };
 }
 
@@ -332,7 +277,7 @@ void TMainForm::SetWorkspaceView(std::unique_ptr<TIconViewPort> view) {
     view->SetSmallIcons(m_settings.WorkspaceSmallIcon());
     view->OnSelectionChange = [this] {
         RunGuarded([this] {
-            const std::vector<store::TConceptData> selected = m_workspace->SelectedItems();
+            const std::vector<store::TConceptData> selected = m_views.workspace->SelectedItems();
             if (selected.size() == 1) {
                 GoToConcept(this, selected.front(), false, false);
             }
@@ -344,39 +289,17 @@ void TMainForm::SetWorkspaceView(std::unique_ptr<TIconViewPort> view) {
         RunGuarded([this, focused] { UpdateWorkspaceCommands(focused); });
     };
     view->OnDoubleClick = [this](const store::TConceptData* item) {
-        RunGuarded([this, item] {
-            if (item == nullptr) {
-                return;
-            }
-            if (item->IsLink()) {
-                store::TConceptData shown;
-                shown.SetConceptNo(item->ConceptNo());
-                shown.SetTitle(item->Title());
-                GoToConcept(this, shown, false, false);
-                return;
-            }
-            if (item->HasChildren()) {
-                // Down one level: the workspace then shows the children.
-                m_seeker->SetSeekMode(engine::smChildren);
-                m_seeker->SetSeekNo(item->ConceptNo());
-                const store::TConceptList& children = m_seeker->GetItems();
-                if (children.Count() > 0) {
-                    store::TConceptData first;
-                    first.Assign(children[0]);
-                    GoToConcept(this, first, false, false);
-                }
-            }
-        });
+        RunGuarded([this, item] { m_workspaceCommands->OpenItem(item); });
     };
-    m_workspace = std::move(view);
+    m_views.workspace = std::move(view);
 }
 
 void TMainForm::SetParentsView(std::unique_ptr<TIconViewPort> view) {
-    PlacePane(m_parentsView, std::move(view), m_panelConceptEditTop, true);
+    PlacePane(m_views.parents, std::move(view), m_panelConceptEditTop, true);
 }
 
 void TMainForm::SetChildrenView(std::unique_ptr<TIconViewPort> view) {
-    PlacePane(m_childrenView, std::move(view), m_panelConceptEditBottom, false);
+    PlacePane(m_views.children, std::move(view), m_panelConceptEditBottom, false);
 }
 
 // The parents and the children pane: one selected item shows its relation in the editor; a
@@ -393,9 +316,9 @@ void TMainForm::PlacePane(std::unique_ptr<TIconViewPort>& slot, std::unique_ptr<
             const std::vector<store::TConceptData> selected = pane->SelectedItems();
             const store::TConceptData* entry = selected.empty() ? nullptr : &selected.front();
             if (parents) {
-                m_editor->ShowParentRelation(entry);
+                m_views.editor->ShowParentRelation(entry);
             } else {
-                m_editor->ShowChildRelation(entry);
+                m_views.editor->ShowChildRelation(entry);
             }
             UpdateEditCommands();
         });
@@ -429,7 +352,7 @@ void TMainForm::SetConceptEditor(std::unique_ptr<TConceptEditorPort> editor) {
     ReplacePane(m_panelConceptEditMiddle, editor->Widget());
     editor->SetEditorActive(m_ontology != nullptr);
     editor->SetRelationsEditable(m_useVariousLink);
-    m_editor = std::move(editor);
+    m_views.editor = std::move(editor);
 }
 
 void TMainForm::ApplySettings() {
@@ -453,15 +376,15 @@ void TMainForm::ApplySettings() {
     m_editPaneHeights = {std::max(m_settings.HorizonalSplitter1(), 30),
                          std::max(m_settings.HorizonalSplitter2(), 30)};
     ApplyEditPaneHeights();
-    m_workspace->SetSmallIcons(m_settings.WorkspaceSmallIcon());
-    m_parentsView->SetSmallIcons(m_settings.ParentViewSmallIcon());
-    m_childrenView->SetSmallIcons(m_settings.ParentViewSmallIcon());
+    m_views.workspace->SetSmallIcons(m_settings.WorkspaceSmallIcon());
+    m_views.parents->SetSmallIcons(m_settings.ParentViewSmallIcon());
+    m_views.children->SetSmallIcons(m_settings.ParentViewSmallIcon());
     update();
 }
 
 // Wide enough for a title of a dozen characters two levels down.
 int TMainForm::FirstStartTreeWidth() const {
-    const QFontMetrics metrics(m_treeView->ConceptTreeView()->font());
+    const QFontMetrics metrics(m_views.tree->ConceptTreeView()->font());
     const int title = metrics.horizontalAdvance(QString(12, QChar(0x6F22)));
     return std::max(185, 3 * views::TFrameTreeView::kIndent + 16 + 16 + title);
 }
@@ -498,56 +421,18 @@ void TMainForm::WriteGeometry() {
 
 // ---- Commands ----------------------------------------------------------------------------
 
-void TMainForm::Enable(std::string_view command, bool enabled) {
-    // A command whose window or behaviour is not there yet stays disabled, whatever the rules.
-    Command(command)->setEnabled(enabled && m_connected.contains(std::string(command)));
-}
-
-void TMainForm::Connect(std::string_view command, const std::function<void()>& handler) {
-    m_connected.insert(std::string(command));
-    connect(Command(command), &QAction::triggered, this, [this, handler] { RunGuarded(handler); });
-}
-
-void TMainForm::Connect(std::string_view command, void (TMainForm::*handler)()) {
-    m_connected.insert(std::string(command));
-    connect(Command(command), &QAction::triggered, this,
-            [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
-}
-
 void TMainForm::ConnectCommands() {
-    Connect("FileCreate1", &TMainForm::FileCreate1Execute);
-    Connect("FileOpen1", &TMainForm::FileOpen1Execute);
-    Connect("FileSave1", &TMainForm::FileSave1Execute);
-    Connect("FileSaveAs1", &TMainForm::FileSaveAs1Execute);
-    Connect("FilePrintDlg1", &TMainForm::FilePrintDlg1Execute);
-    Connect("FileExit1", [this] { close(); });
-    Connect("EditUndo", &TMainForm::EditUndoExecute);
-    Connect("EditSelectAll", &TMainForm::EditSelectAllExecute);
-    Connect("TreeviewMoveHigher", &TMainForm::TreeviewMoveHigherExecute);
-    Connect("TreeviewMoveLower", &TMainForm::TreeviewMoveLowerExecute);
-    Connect("TreeviewMoveUpper", &TMainForm::TreeviewMoveUpperExecute);
-    Connect("TreeviewMoveDown", &TMainForm::TreeviewMoveDownExecute);
-    Connect("TreeviewAddSibling", &TMainForm::TreeviewAddSiblingExecute);
-    Connect("TreeviewAddChild", &TMainForm::TreeviewAddChildExecute);
-    Connect("TreeviewEditLabel", &TMainForm::TreeviewEditLabelExecute);
-    Connect("TreeviewSortSibling", &TMainForm::TreeviewSortSiblingExecute);
-    Connect("BrowseGoBack", [this] { m_history.Back(); });
-    Connect("BrowseGoForward", [this] { m_history.Forward(); });
-    for (const auto& [name, small] :
-         {std::pair{"WorkspaceLargeIcon", false}, std::pair{"WorkspaceSmallIcon", true}}) {
-        const bool choice = small;
-        Connect(name, [this, choice] {
-            m_settings.SetWorkspaceSmallIcon(choice);
-            m_workspace->SetSmallIcons(choice);
-        });
+    TCommandSet& c = *m_commands;
+    c.Connect("EditUndo", [this] { EditUndoExecute(); });
+    c.Connect("BrowseGoBack", [this] { m_history.Back(); });
+    c.Connect("BrowseGoForward", [this] { m_history.Forward(); });
+    c.Connect("ToolOption", [this] { ToolOptionExecute(); });
+    c.Connect("HelpBrowse", [this] { HelpBrowseExecute(); });
+    c.Connect("HelpVersion", [this] { HelpVersionExecute(); });
+    for (const TCommandName name :
+         std::initializer_list<TCommandName>{"ToolOption", "HelpVersion", "HelpBrowse"}) {
+        c.Enable(name, true);
     }
-    Connect("EditCut", [this] { EditTextExecute(TTextEdit::kCut); });
-    Connect("EditCopy", [this] { EditTextExecute(TTextEdit::kCopy); });
-    Connect("EditPaste", [this] { EditTextExecute(TTextEdit::kPaste); });
-    Connect("EditDelete", [this] { EditTextExecute(TTextEdit::kDelete); });
-    Connect("ToolOption", &TMainForm::ToolOptionExecute);
-    Connect("HelpBrowse", &TMainForm::HelpBrowseExecute);
-    Connect("HelpVersion", &TMainForm::HelpVersionExecute);
 }
 
 bool TMainForm::RunGuarded(const std::function<void()>& body) {
@@ -591,17 +476,17 @@ std::string TMainForm::ConceptSummary(std::int32_t conceptNo) {
 }
 
 void TMainForm::ShowConcept(const store::TConceptData& item, bool keepTree, bool force) {
-    m_editor->LoadConcept(item.ConceptNo());
+    m_views.editor->LoadConcept(item.ConceptNo());
     SetStatusText(FromCp932(ConceptSummary(item.ConceptNo())));
 
     m_seeker->SetSeekMode(engine::smParents);
     m_seeker->SetSeekNo(item.ConceptNo());
-    m_parentsView->Fill(m_seeker->GetItems());
+    m_views.parents->Fill(m_seeker->GetItems());
     m_seeker->SetSeekMode(engine::smChildren);
     m_seeker->SetSeekNo(item.ConceptNo());
-    m_childrenView->Fill(m_seeker->GetItems());
+    m_views.children->Fill(m_seeker->GetItems());
 
-    if (force || !m_workspace->SelectOnly(item)) {
+    if (force || !m_views.workspace->SelectOnly(item)) {
         if (item.IsLink()) {
             m_seeker->SetSeekMode(engine::smMirrorLevel);
             m_seeker->SetSeekNo(item.LinkNo);
@@ -609,15 +494,15 @@ void TMainForm::ShowConcept(const store::TConceptData& item, bool keepTree, bool
             m_seeker->SetSeekMode(engine::smLevel);
             m_seeker->SetSeekNo(item.ConceptNo());
         }
-        m_workspace->Fill(m_seeker->GetItems());
-        m_workspace->SelectOnly(item);
+        m_views.workspace->Fill(m_seeker->GetItems());
+        m_views.workspace->SelectOnly(item);
     }
 
     if (!keepTree) {
-        QWidget* tree = m_treeView->Widget();
+        QWidget* tree = m_views.tree->Widget();
         tree->setUpdatesEnabled(false);
         try {
-            m_treeView->ShowConcept(item, force);
+            m_views.tree->ShowConcept(item, force);
         } catch (...) {
             tree->setUpdatesEnabled(true);
             throw;
@@ -654,7 +539,7 @@ void TMainForm::ShowTopConcept() {
     store::TConceptData top;
     top.Assign(m_seeker->GetTopNode());
     GoToConcept(this, top, false, false);
-    m_treeView->ExpandFirstNode();
+    m_views.tree->ExpandFirstNode();
 }
 
 void TMainForm::SetFontSize(int code) {
@@ -704,22 +589,27 @@ void TMainForm::SetUseVariousLink(bool use) {
     }
     m_useVariousLink = use;
     UpdateWorkspaceCommands(true);
-    m_editor->SetRelationsEditable(use);
+    m_views.editor->SetRelationsEditable(use);
 }
 
 void TMainForm::OnPageChanged(int index) {
-    if (index == m_pageControl->indexOf(m_tabSheetEditConcept) && m_editor->IsEditorActive()) {
-        if (auto* id = m_editor->Widget()->findChild<QLineEdit*>("DBEditID")) {
+    if (index == m_pageControl->indexOf(m_tabSheetEditConcept) &&
+        m_views.editor->IsEditorActive()) {
+        if (auto* id = m_views.editor->Widget()->findChild<QLineEdit*>("DBEditID")) {
             id->setFocus();
             id->deselect();
         }
     }
-    const bool workspacePage = index == m_pageControl->indexOf(m_tabSheetWorkSpace);
+    const bool workspacePage = IsWorkspacePageCurrent();
     UpdateWorkspaceCommands(workspacePage);
     SetStatusText(QString());
     if (!workspacePage) {
         SetStatusText(QString::fromUtf8(kEditPageHint));
     }
+}
+
+bool TMainForm::IsWorkspacePageCurrent() const {
+    return m_pageControl->currentWidget() == m_tabSheetWorkSpace;
 }
 
 bool TMainForm::IsTopConcept(const store::TConceptData& entry) {
@@ -740,8 +630,8 @@ void TMainForm::ResetViews() {
         return;
     }
     // Mirror images were deleted: start again from the top, which becomes the current concept.
-    m_treeView->Clear();
-    m_workspace->Clear();
+    m_views.tree->Clear();
+    m_views.workspace->Clear();
     store::TConceptData top;
     top.Assign(m_seeker->GetTopNode());
     const store::TConceptData* current = m_history.Current();
@@ -750,224 +640,39 @@ void TMainForm::ResetViews() {
     } else {
         GoToConcept(this, top, false, false);
     }
-    m_treeView->ExpandFirstNode();
+    m_views.tree->ExpandFirstNode();
 }
 
 // ---- Tree operations -----------------------------------------------------------------------
 
 void TMainForm::TreeViewMoveNode(views::TConceptNode* node, views::TConceptNode* destination,
                                  views::TNodeAttachMode mode) {
-    views::TConceptNode* newParent = destination == nullptr      ? nullptr
-                                     : mode == views::amAddChild ? destination
-                                                                 : destination->ParentNode();
-    if (node == nullptr || destination == nullptr || newParent == nullptr) {
-        throw store::EVelmoraError("ERROR: This is BUG! \"TreeViewMoveNode\" function Failed.");
-    }
-    views::TConceptNode* oldParent = node->ParentNode();
-    if (mode == views::amAddChild) {
-        m_treeView->ExpandNode(*newParent);
-    }
-    const bool parentChanged = newParent != oldParent;
-    if (parentChanged) {
-        // The data first: a refused move leaves the view as it was.
-        store::TConceptList items;
-        items.AddNew().Assign(node->Data());
-        const int mirrorImages = m_store->DtStOriginalNetWork.RecordCount();
-        m_seeker->MoveItems(items, newParent->Data());
-        node->Data().IconPos = store::TIconPoint{};
-        if (m_store->DtStOriginalNetWork.RecordCount() < mirrorImages) {
-            RemoveDeletedMirrorNodes();
-        }
-    }
-    m_treeView->MoveNodeInView(*node, *destination, mode);
-    if (oldParent != nullptr && oldParent->childCount() == 0) {
-        oldParent->Data().SetHasChildren(false);
-        RefreshConceptEverywhere(oldParent->Data());
-    }
-    newParent->Data().SetHasChildren(true);
-    RefreshConceptEverywhere(newParent->Data());
-    m_treeView->ConceptTreeView()->scrollToItem(node);
-    m_treeView->ConceptTreeView()->setCurrentItem(node);
-    if (parentChanged) {
-        store::TConceptData moved;
-        moved.Assign(node->Data());
-        GoToConcept(this, moved, true, true);
-    }
-    RenumberChildren(*newParent);
-}
-
-// The cycle check deletes the mirror images the user agreed to give up; their nodes go too,
-// and a level left empty loses its expand button.
-void TMainForm::RemoveDeletedMirrorNodes() {
-    const auto gone = [this](const store::TConceptData& item) { return !RecordExists(item); };
-    for (views::TConceptNode* parent : m_treeView->RemoveMirrorNodes(gone)) {
-        if (parent->childCount() == 0) {
-            parent->Data().SetHasChildren(false);
-            RefreshConceptEverywhere(parent->Data());
-        }
-    }
+    m_treeCommands->TreeViewMoveNode(node, destination, mode);
 }
 
 void TMainForm::RenumberChildren(views::TConceptNode& node) {
-    store::TConceptList children;
-    for (int i = 0; i < node.childCount(); ++i) {
-        children.AddNew().Assign(node.ChildNode(i)->Data());
-    }
-    m_seeker->RenumberChildren(children);
+    m_treeCommands->RenumberChildren(node);
 }
 
 views::TConceptNode& TMainForm::AddChildConceptUnderNode(views::TConceptNode& node) {
-    const std::unique_ptr<store::TConceptData> added = m_seeker->AddChildConcept(node.Data());
-    views::TConceptNode* created = nullptr;
-    if (node.Data().IsLink()) {
-        // A concept's children live at its own place only; shown under a mirror image, the new
-        // concept would be numbered and moved apart from its real level.
-        created = &m_treeView->BuildPathTo(*added);
-    } else if (node.childCount() == 0) {
-        // A level not loaded yet is loaded whole (the new concept comes last in it), so that
-        // the one new node does not stand in for the whole level.
-        m_treeView->TreeViewExpandTreeNode(node);
-        created = m_treeView->FindNode(*added);
-    }
-    if (created == nullptr) {
-        auto copy = std::make_unique<store::TConceptData>();
-        copy->Assign(*added);
-        created = m_treeView->AddNode(&node, std::move(copy));
-    }
-    created->ParentNode()->setExpanded(true);
-    m_treeView->ConceptTreeView()->setCurrentItem(created);
-    m_treeView->ConceptTreeView()->scrollToItem(created);
-    store::TConceptData shown;
-    shown.Assign(created->Data());
-    GoToConcept(this, shown, false, true);
-    return *created;
-}
-
-// Just after the anchor in its level: before the anchor's next sibling, or at the level's end.
-// (The next sibling may be the node itself: it is there already.)
-void TMainForm::MoveNodeAfter(views::TConceptNode* node, views::TConceptNode* anchor) {
-    if (views::TConceptNode* next = anchor->NextSibling()) {
-        TreeViewMoveNode(node, next, views::amInsert);
-    } else {
-        TreeViewMoveNode(node, anchor, views::amAdd);
-    }
-}
-
-void TMainForm::RunMove(const std::function<void()>& move) {
-    TakeSavePoint();
-    try {
-        move();
-    } catch (const store::ETrimInvalidLinkError& error) {
-        UndoAfterCycleError(error);
-    }
-}
-
-void TMainForm::TreeviewMoveHigherExecute() {
-    views::TConceptNode* s = m_treeView->SelectedNode();
-    if (s == nullptr || s->ParentNode() == nullptr || s->ParentNode()->ParentNode() == nullptr) {
-        return;
-    }
-    RunMove([this, s] { MoveNodeAfter(s, s->ParentNode()); });
-}
-
-void TMainForm::TreeviewMoveLowerExecute() {
-    views::TConceptNode* s = m_treeView->SelectedNode();
-    views::TConceptNode* above = s != nullptr ? s->PreviousSibling() : nullptr;
-    if (above == nullptr || above->Data().IsLink()) {
-        return;
-    }
-    RunMove([this, s, above] { TreeViewMoveNode(s, above, views::amAddChild); });
-}
-
-void TMainForm::TreeviewMoveUpperExecute() {
-    views::TConceptNode* s = m_treeView->SelectedNode();
-    views::TConceptNode* above = s != nullptr ? s->PreviousSibling() : nullptr;
-    if (above == nullptr) {
-        return;
-    }
-    RunMove([this, s, above] { TreeViewMoveNode(s, above, views::amInsert); });
-}
-
-void TMainForm::TreeviewMoveDownExecute() {
-    views::TConceptNode* s = m_treeView->SelectedNode();
-    views::TConceptNode* n = s != nullptr ? s->NextSibling() : nullptr;
-    if (n == nullptr) {
-        return;
-    }
-    RunMove([this, s, n] { MoveNodeAfter(s, n); });
-}
-
-void TMainForm::TreeviewAddSiblingExecute() {
-    views::TConceptNode* s = m_treeView->SelectedNode();
-    if (s == nullptr || s->ParentNode() == nullptr) {
-        return;
-    }
-    TakeSavePoint();
-    AddChildConceptUnderNode(*s->ParentNode());
-    m_treeView->EditSelectedLabel();
-}
-
-void TMainForm::TreeviewAddChildExecute() {
-    views::TConceptNode* s = m_treeView->SelectedNode();
-    if (s == nullptr) {
-        return;
-    }
-    TakeSavePoint();
-    AddChildConceptUnderNode(*s);
-    m_treeView->EditSelectedLabel();
-}
-
-void TMainForm::TreeviewEditLabelExecute() {
-    m_treeView->EditSelectedLabel();
-}
-
-void TMainForm::TreeviewSortSiblingExecute() {
-    views::TConceptNode* s = m_treeView->SelectedNode();
-    if (s == nullptr || s->ParentNode() == nullptr) {
-        return;
-    }
-    TakeSavePoint();
-    views::TConceptNode& parent = *s->ParentNode();
-    // Titles are Japanese whatever the process locale: kana in the order of the syllabary.
-    QCollator collator(QLocale(QLocale::Japanese, QLocale::Japan));
-    collator.setCaseSensitivity(Qt::CaseSensitive);
-    const engine::TDataModuleSeeker::TCollation compare = [&collator](const std::string& a,
-                                                                      const std::string& b) {
-        return collator.compare(FromCp932(a), FromCp932(b));
-    };
-    m_treeView->SortChildren(
-        parent, [&compare](const store::TConceptData& a, const store::TConceptData& b) {
-            return engine::TDataModuleSeeker::LevelItemLess(a, b, compare);
-        });
-    RenumberChildren(parent);
-}
-
-void TMainForm::OnTreeDrop(views::TConceptNode& source, views::TConceptNode& target,
-                           bool lowerHalf) {
-    RunMove([&] {
-        if (lowerHalf) {
-            MoveNodeAfter(&source, &target);
-        } else {
-            TreeViewMoveNode(&source, &target, views::amInsert);
-        }
-    });
+    return m_treeCommands->AddChildConceptUnderNode(node);
 }
 
 void TMainForm::RefreshConceptEverywhere(const store::TConceptData& item) {
-    for (views::TConceptNode* node : m_treeView->NodesOfConcept(item.ConceptNo())) {
+    for (views::TConceptNode* node : m_views.tree->NodesOfConcept(item.ConceptNo())) {
         node->Data().SetTitle(item.Title());
         node->Data().SetHasChildren(item.HasChildren());
         if (item.IsLink() && node->Data().IsLink() && node->Data().LinkNo == item.LinkNo) {
             node->Data().LinkCode = item.LinkCode;
         }
-        m_treeView->UpdateNode(*node);
+        m_views.tree->UpdateNode(*node);
     }
-    m_parentsView->ClearSelection();
-    m_editor->ShowParentRelation(nullptr);
-    m_childrenView->ClearSelection();
-    m_editor->ShowChildRelation(nullptr);
+    m_views.parents->ClearSelection();
+    m_views.editor->ShowParentRelation(nullptr);
+    m_views.children->ClearSelection();
+    m_views.editor->ShowChildRelation(nullptr);
     if (const store::TConceptData* current = m_history.Current()) {
-        m_editor->LoadConcept(current->ConceptNo());
+        m_views.editor->LoadConcept(current->ConceptNo());
     }
 }
 
@@ -978,34 +683,20 @@ void TMainForm::TakeSavePoint() {
         return;
     }
     const store::TConceptData* current = m_history.Current();
-    auto point = std::make_unique<store::TSavePoint>(current ? *current : store::TConceptData{});
-    // Reading a position first completes a pending edit of that table.
-    point->ConceptsSavePoint = m_store->DtStOriginalConcepts.SavePoint();
-    point->LinkTypeSavePoint = m_store->DtStOriginalLinkType.SavePoint();
-    point->NetWorkSavePoint = m_store->DtStOriginalNetWork.SavePoint();
-    point->TermsSavePoint = m_store->DtStOriginalTerms.SavePoint();
-    point->AssociationSavePoint = m_store->DtStOriginalAssociation.SavePoint();
-    m_ontology->PushSavePoint(std::move(point));
+    m_ontology->PushSavePoint(m_store->TakeSavePoint(current ? *current : store::TConceptData{}));
 }
 
 void TMainForm::UndoLastStep() {
     if (m_ontology == nullptr) {
         return;
     }
-    m_editor->CancelPendingEdit();
-    m_treeView->CancelLabelEdit();
-    for (TIconViewPort* view : {m_workspace.get(), m_parentsView.get(), m_childrenView.get()}) {
-        view->CancelLabelEdit();
-    }
+    m_views.editor->CancelPendingEdit();
+    m_views.CancelLabelEdits();
     const std::unique_ptr<store::TSavePoint> point = m_ontology->PopSavePoint();
     if (!point) {
         return;
     }
-    m_store->DtStOriginalConcepts.SetSavePoint(point->ConceptsSavePoint);
-    m_store->DtStOriginalLinkType.SetSavePoint(point->LinkTypeSavePoint);
-    m_store->DtStOriginalNetWork.SetSavePoint(point->NetWorkSavePoint);
-    m_store->DtStOriginalTerms.SetSavePoint(point->TermsSavePoint);
-    m_store->DtStOriginalAssociation.SetSavePoint(point->AssociationSavePoint);
+    m_store->RollBackTo(*point);
 
     // A save point taken before anything was shown has no concept; the top stands in.
     store::TConceptData shown;
@@ -1025,220 +716,29 @@ void TMainForm::UndoAfterCycleError(const store::ETrimInvalidLinkError& error) {
 // ---- Enabled states ----------------------------------------------------------------------
 
 void TMainForm::UpdateWorkspaceCommands(bool inWorkspace) {
-    const char* names[] = {"WorkspaceAddNode",      "WorkspaceCreateMirrorImage",
-                           "WorkspaceEditLinkType", "WorkspaceArrange",
-                           "WorkSpaceMerge",        "WorkspaceDivide"};
-    const store::TConceptData* current = m_history.Current();
-    if (current == nullptr || !inWorkspace || m_ontology == nullptr) {
-        for (const char* name : names) {
-            Enable(name, false);
-        }
-        return;
-    }
-    const bool top = IsTopConcept(*current);
-    const std::vector<store::TConceptData> selected = m_workspace->SelectedItems();
-    const auto n = selected.size();
-    const bool plain = std::none_of(selected.begin(), selected.end(),
-                                    [](const store::TConceptData& d) { return d.IsLink(); });
-    Enable("WorkspaceAddNode", !top);
-    Enable("WorkspaceDivide", !top && n >= 1 && plain);
-    Enable("WorkspaceCreateMirrorImage", !top && n >= 1 && plain);
-    Enable("WorkSpaceMerge", !top && n >= 2 && plain);
-    Enable("WorkspaceEditLinkType", m_useVariousLink && n == 1 && selected.front().IsLink());
-    Enable("WorkspaceArrange", m_workspace->ItemCount() > 0);
-}
-
-TMainForm::TFocusContext TMainForm::ClassifyFocus() const {
-    TFocusContext c;
-    QWidget* focus = QApplication::focusWidget();
-    if (focus == nullptr || focus->window() != this) {
-        return c;
-    }
-    const auto within = [focus](QWidget* view) {
-        return view != nullptr && (focus == view || view->isAncestorOf(focus));
-    };
-    const TIconViewPort* iconView = nullptr;
-    for (const TIconViewPort* view :
-         {m_workspace.get(), m_parentsView.get(), m_childrenView.get()}) {
-        if (within(const_cast<TIconViewPort*>(view)->Widget())) {
-            iconView = view;
-        }
-    }
-    const bool inTree = within(m_treeView->Widget());
-    if ((iconView != nullptr && iconView->IsEditing()) || (inTree && m_treeView->IsEditing())) {
-        c.textCtx = true;
-        c.textSel =
-            iconView != nullptr ? iconView->EditorHasSelection() : m_treeView->EditorHasSelection();
-        return c;
-    }
-    if (iconView != nullptr) {
-        const std::vector<store::TConceptData> selected = iconView->SelectedItems();
-        c.itemCtx = c.pasteCtx = true;
-        c.hasItem = !selected.empty();
-        c.isTop = c.hasItem && const_cast<TMainForm*>(this)->IsTopConcept(selected.front());
-        c.selAll = iconView == m_workspace.get();
-        return c;
-    }
-    if (inTree) {
-        const std::optional<TTreeSelection> node = m_treeView->Selection();
-        c.itemCtx = true;
-        c.hasItem = node.has_value();
-        c.isTop = c.hasItem && const_cast<TMainForm*>(this)->IsTopConcept(node->entry);
-        return c;
-    }
-    if (auto* line = qobject_cast<QLineEdit*>(focus)) {
-        c.textCtx = true;
-        c.textSel = line->hasSelectedText();
-    } else if (auto* text = qobject_cast<QTextEdit*>(focus)) {
-        c.textCtx = true;
-        c.textSel = text->textCursor().hasSelection();
-    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(focus)) {
-        c.textCtx = true;
-        c.textSel = plain->textCursor().hasSelection();
-    }
-    return c;
+    m_workspaceCommands->UpdateWorkspaceCommands(inWorkspace);
 }
 
 void TMainForm::UpdateEditCommands() {
-    TFocusContext c = ClassifyFocus();
-    // Cut, copy, paste and deletion of concepts come with the concept clipboard and the delete
-    // command; until then these commands work on text only.
-    c.itemCtx = c.pasteCtx = false;
-    const QMimeData* clip = QApplication::clipboard()->mimeData();
-    const bool clipConcept = clip != nullptr && clip->hasFormat(kConceptClipboardType);
-    const bool clipText = clip != nullptr && clip->hasText();
-    const bool cut = (c.itemCtx && c.hasItem && !c.isTop) || (c.textCtx && c.textSel);
-    Enable("EditCut", cut);
-    Enable("EditDelete", cut);
-    Enable("EditCopy", (c.itemCtx && c.hasItem) || (c.textCtx && c.textSel));
-    Enable("EditPaste", (c.pasteCtx && clipConcept) || (c.textCtx && clipText));
-    Enable("EditSelectAll", c.selAll || c.textCtx);
+    m_editCommands->UpdateEditCommands();
 }
 
 void TMainForm::UpdateTreeCommands() {
-    const char* names[] = {"TreeviewAddChild",   "TreeviewEditLabel",  "TreeviewSortSibling",
-                           "TreeviewAddSibling", "TreeviewMoveHigher", "TreeviewMoveLower",
-                           "TreeviewMoveUpper",  "TreeviewMoveDown"};
-    for (const char* name : names) {
-        Enable(name, false);
-    }
-    const std::optional<TTreeSelection> node = m_treeView->Selection();
-    if (!node) {
-        return;
-    }
-    GoToConcept(this, node->entry, false, false);
-    Enable("TreeviewAddChild", true);
-    Enable("TreeviewEditLabel", true);
-    Enable("TreeviewAddSibling", node->hasParent);
-    Enable("TreeviewMoveHigher", node->hasParent && node->hasGrandparent);
-    Enable("TreeviewMoveLower", node->hasPreviousSibling && !node->previousSiblingIsMirror);
-    Enable("TreeviewSortSibling", node->hasPreviousSibling || node->hasNextSibling);
-    Enable("TreeviewMoveUpper", node->hasPreviousSibling);
-    Enable("TreeviewMoveDown", node->hasNextSibling);
+    m_treeCommands->UpdateTreeCommands();
+}
+
+void TMainForm::UpdateCommandStates() {
+    UpdateTreeCommands();
+    UpdateWorkspaceCommands(IsWorkspacePageCurrent());
+    UpdateEditCommands();
 }
 
 void TMainForm::Timer1Timer() {
-    if (!isActiveWindow()) {
-        m_timerControl = nullptr;
-        return;
-    }
-    QWidget* focus = QApplication::focusWidget();
-    if (focus != m_timerControl.data()) {
-        UpdateEditCommands();
-        m_timerControl = focus;
-        return;
-    }
-    const auto editingIn = [focus](QWidget* view, bool editing) {
-        return view != nullptr && focus != nullptr && (focus == view || view->isAncestorOf(focus))
-                   ? std::optional<bool>(editing)
-                   : std::nullopt;
-    };
-    std::optional<bool> editing = editingIn(m_treeView->Widget(), m_treeView->IsEditing());
-    for (TIconViewPort* view : {m_workspace.get(), m_parentsView.get(), m_childrenView.get()}) {
-        if (!editing) {
-            editing = editingIn(view->Widget(), view->IsEditing());
-        }
-    }
-    if (editing && *editing != m_timerEditing) {
-        UpdateEditCommands();
-        m_timerEditing = !m_timerEditing;
-        return;
-    }
-    if (m_timerEditing) {
-        UpdateEditCommands();
-    }
-}
-
-void TMainForm::EditTextExecute(TTextEdit operation) {
-    const auto edit = [operation](auto* text) {
-        switch (operation) {
-            case TTextEdit::kCut:
-                text->cut();
-                break;
-            case TTextEdit::kCopy:
-                text->copy();
-                break;
-            case TTextEdit::kPaste:
-                text->paste();
-                break;
-            case TTextEdit::kDelete:
-                if constexpr (std::is_same_v<decltype(text), QLineEdit*>) {
-                    text->del();
-                } else {
-                    text->textCursor().removeSelectedText();
-                }
-                break;
-        }
-    };
-    QWidget* focus = QApplication::focusWidget();
-    if (auto* line = qobject_cast<QLineEdit*>(focus)) {
-        edit(line);
-    } else if (auto* text = qobject_cast<QTextEdit*>(focus)) {
-        edit(text);
-    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(focus)) {
-        edit(plain);
-    }
-}
-
-void TMainForm::CommitInPlaceEdits() {
-    m_treeView->CommitLabelEdit();
-    for (TIconViewPort* view : {m_workspace.get(), m_parentsView.get(), m_childrenView.get()}) {
-        view->CommitLabelEdit();
-    }
+    m_editCommands->Poll();
 }
 
 void TMainForm::EditSelectAllExecute() {
-    QWidget* focus = QApplication::focusWidget();
-    const auto within = [focus](QWidget* view) {
-        return focus != nullptr && (focus == view || view->isAncestorOf(focus));
-    };
-    for (TIconViewPort* view : {m_workspace.get(), m_parentsView.get(), m_childrenView.get()}) {
-        if (within(view->Widget()) && view->IsEditing()) {
-            view->SelectAllInEditor();
-            return;
-        }
-    }
-    if (within(m_treeView->Widget()) && m_treeView->IsEditing()) {
-        m_treeView->SelectAllInEditor();
-        return;
-    }
-    if (auto* line = qobject_cast<QLineEdit*>(focus)) {
-        line->selectAll();
-        return;
-    }
-    if (auto* text = qobject_cast<QTextEdit*>(focus)) {
-        text->selectAll();
-        return;
-    }
-    if (auto* plain = qobject_cast<QPlainTextEdit*>(focus)) {
-        plain->selectAll();
-        return;
-    }
-    if (within(m_workspace->Widget())) {
-        m_workspace->SelectAll();
-        return;
-    }
-    throw store::EVelmoraError("ERROR: BUG: 選択対象を特定できません.");
+    m_editCommands->EditSelectAllExecute();
 }
 
 // ---- The ontology file -------------------------------------------------------------------
@@ -1251,26 +751,23 @@ void TMainForm::SetOntology(std::unique_ptr<store::TOntology> ontology) {
     }
     m_ontology = std::move(ontology);
     m_context.SetOntology(m_ontology.get());
-    const bool loaded = m_ontology != nullptr;
-    for (const char* name : {"FileSaveAs1", "FileOntologyConfig", "ExportExcel", "ImportCSV",
-                             "ImportText", "ExportWord", "EditFind"}) {
-        Enable(name, loaded);
+    // The commands that only need an ontology and have no unit of their own yet.
+    for (const TCommandName name :
+         std::initializer_list<TCommandName>{"FileOntologyConfig", "ExportExcel", "ImportCSV",
+                                             "ImportText", "ExportWord", "EditFind"}) {
+        m_commands->Enable(name, m_ontology != nullptr);
     }
-    if (loaded) {
-        m_ontology->OnStateChange = [this](bool canUndo, bool modified) {
-            OnOntologyState(canUndo, modified);
-        };
+    if (m_ontology) {
+        m_ontology->OnStateChange = [this](bool, bool) { OnOntologyState(); };
         m_ontology->OnTitleChange = [this](store::TOntology&) { RefreshCaption(); };
-        OnOntologyState(m_ontology->CanUndo(), m_ontology->Modified());
-    } else {
-        OnOntologyState(false, false);
     }
+    OnOntologyState();
     RefreshCaption();
 }
 
-void TMainForm::OnOntologyState(bool canUndo, bool modified) {
-    Enable("FileSave1", canUndo || modified);
-    Enable("EditUndo", canUndo);
+void TMainForm::OnOntologyState() {
+    m_fileCommands->UpdateFileCommands();
+    m_commands->Enable("EditUndo", m_ontology != nullptr && m_ontology->CanUndo());
 }
 
 void TMainForm::RefreshCaption() {
@@ -1282,203 +779,36 @@ void TMainForm::RefreshCaption() {
 }
 
 bool TMainForm::HasUnsavedChanges() const {
-    return m_ontology != nullptr &&
-           (m_ontology->CanUndo() || m_ontology->Modified() || m_editor->HasPendingEdit());
+    return m_fileCommands->HasUnsavedChanges();
 }
 
 bool TMainForm::CloseOntology(QObject* sender) {
     (void)sender;
-    if (m_ontology == nullptr) {
-        return true;
-    }
-    // A title still in its editor is a change like any other.
-    CommitInPlaceEdits();
-    if (HasUnsavedChanges()) {
-        switch (m_ui.Ask(TMessageKind::Warning, TButtons::YesNoCancel, BoxText(kUnsavedQuestion))) {
-            case TAnswer::Yes:
-                FileSave1Execute();
-                break;
-            case TAnswer::No:
-                m_editor->CancelPendingEdit();
-                m_ontology->SetCanUndo(false);
-                m_ontology->SetModified(false);
-                break;
-            default:
-                break;
-        }
-    }
-    if (HasUnsavedChanges()) {
-        return false;
-    }
-    m_treeView->Clear();
-    m_workspace->Clear();
-    m_parentsView->Clear();
-    m_childrenView->Clear();
-    m_editor->SetEditorActive(false);
-    UpdateTreeCommands();
-    UpdateWorkspaceCommands(false);
-    UpdateEditCommands();
-    m_history.Clear();
-    SetOntology(nullptr);
-    m_store->CloseTables();
-    SetStatusText("ONTOLOGY UNLOADED.");
-    return true;
+    return m_fileCommands->CloseOntology();
 }
 
 void TMainForm::FileCreate1Execute() {
-    if (m_ontology != nullptr && !CloseOntology(this)) {
-        return;
-    }
-    TPagesDlgCreateOntology wizard(m_ui, this);
-    if (m_ui.RunModal(wizard) == QDialog::Accepted) {
-        try {
-            BuildOntologyFromWizard(wizard);
-        } catch (...) {
-            // Half-built tables are no ontology: back to idle, and the error is shown.
-            m_history.Clear();
-            m_editor->SetEditorActive(false);
-            SetOntology(nullptr);
-            m_store->CloseTables();
-            throw;
-        }
-    }
-    if (m_ontology != nullptr) {
-        ShowTopConcept();
-        FocusTree();
-    }
-}
-
-// A keyboard user walks the tree at once, from the selected concept.
-void TMainForm::FocusTree() {
-    m_treeView->ConceptTreeView()->setFocus(Qt::OtherFocusReason);
-}
-
-void TMainForm::BuildOntologyFromWizard(TPagesDlgCreateOntology& wizard) {
-    int lost = 0;
-    const auto bytes = [&lost](const QString& text) {
-        int here = 0;
-        std::string cp932 = ToCp932(text, &here);
-        lost += here;
-        return cp932;
-    };
-    SetOntology(std::make_unique<store::TOntology>());
-    store::TOntology& ontology = *m_ontology;
-    const std::string target = bytes(wizard.Target());
-    ontology.SetTarget(target);
-    ontology.SetTitle(bytes(wizard.OntologyTitle()));
-    ontology.SetCommunity(bytes(wizard.Community()));
-    ontology.SetDescription(bytes(wizard.TargetDescription()));
-    ontology.SetCreator(bytes(m_settings.Author()));
-    ontology.SetCreatedDay(store::TimeOfDayText(store::TDateTime::Now()));
-    ontology.SetCanUndo(false);
-    ontology.SetModified(true);
-    std::vector<std::string> subCategories;
-    for (const QString& text : wizard.SubCategories()) {
-        subCategories.push_back(bytes(text));
-    }
-    m_store->BuildNewOntology(target, subCategories);
-    m_editor->SetEditorActive(true);
-    if (lost > 0) {
-        m_ui.Ask(TMessageKind::Warning, TButtons::Ok, UnconvertibleText(lost));
-    }
+    m_fileCommands->FileCreate1Execute();
 }
 
 void TMainForm::FileOpen1Execute() {
-    if (m_ontology != nullptr && !CloseOntology(this)) {
-        return;
-    }
-    if (const std::optional<QString> path = m_ui.AskOpenFileName(this, kOpenFilter)) {
-        OpenOntologyFile(*path);
-    }
+    m_fileCommands->FileOpen1Execute();
 }
 
 void TMainForm::OpenOntologyFile(const QString& path) {
-    if (m_ontology != nullptr && !CloseOntology(this)) {
-        return;
-    }
-    SetOntology(std::make_unique<store::TOntology>());
-    try {
-        m_ontology->SetFileName(PathBytes(path));
-        m_store->LoadOntologyFile(*m_ontology);
-        m_editor->SetEditorActive(true);
-        ShowTopConcept();
-        FocusTree();
-    } catch (...) {
-        m_history.Clear();
-        m_editor->SetEditorActive(false);
-        SetOntology(nullptr);
-        m_store->CloseTables();
-        throw;
-    }
-}
-
-bool TMainForm::SaveWithChecks(bool overwrite) {
-    // A change still in a field or a label editor is part of what the user saves.
-    CommitInPlaceEdits();
-    m_editor->PostPendingEdit();
-    m_seeker->RunSupportChecks();
-    const bool saved = m_store->SaveOntologyFile(*m_ontology, overwrite);
-    if (saved && !m_store->LastBackupProblem().empty()) {
-        // The file is saved; the user should know that its previous version is not kept.
-        SetStatusText(QString::fromUtf8(kNoBackupKept) +
-                      QString::fromUtf8(m_store->LastBackupProblem()));
-    }
-    return saved;
+    m_fileCommands->OpenOntologyFile(path);
 }
 
 void TMainForm::FileSave1Execute() {
-    if (m_ontology == nullptr) {
-        return;
-    }
-    if (m_ontology->FileName().empty()) {
-        FileSaveAs1Execute();
-        return;
-    }
-    SaveWithChecks(true);
+    m_fileCommands->FileSave1Execute();
 }
 
 void TMainForm::FileSaveAs1Execute() {
-    if (m_ontology == nullptr) {
-        return;
-    }
-    const std::string previous = m_ontology->FileName();
-    const QString preset =
-        previous.empty() ? FromCp932(m_ontology->Title()) + ".ont" : PathText(previous);
-    const std::optional<QString> chosen = m_ui.AskSaveFileName(this, preset, kSaveFilter, "ont");
-    if (!chosen) {
-        return;
-    }
-    m_ontology->SetFileName(PathBytes(*chosen));
-    bool written = false;
-    try {
-        written = SaveWithChecks(false);
-    } catch (...) {
-        m_ontology->SetFileName(previous);
-        throw;
-    }
-    // A declined overwrite keeps the old name, so a later plain save cannot overwrite the
-    // declined file without asking.
-    if (!written) {
-        m_ontology->SetFileName(previous);
-    }
+    m_fileCommands->FileSaveAs1Execute();
 }
 
 void TMainForm::FilePrintDlg1Execute() {
-    QPrinter printer;
-    if (!m_ui.AskPrint(this, printer)) {
-        return;
-    }
-    const QPixmap image = grab();
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        throw store::EVelmoraError("印刷を始められません.");
-    }
-    const QRect page = painter.viewport();
-    const QSize fitted = image.size().scaled(page.size(), Qt::KeepAspectRatio);
-    painter.setViewport(page.x(), page.y(), fitted.width(), fitted.height());
-    painter.setWindow(image.rect());
-    painter.drawPixmap(0, 0, image);
-    painter.end();
+    m_fileCommands->FilePrintDlg1Execute();
 }
 
 void TMainForm::ToolOptionExecute() {
@@ -1487,7 +817,7 @@ void TMainForm::ToolOptionExecute() {
     hooks.setUseVariousLink = [this](bool use) { SetUseVariousLink(use); };
     hooks.refreshEditor = [this] {
         m_context.SetUserName(ToCp932(m_settings.Author()));
-        m_editor->RefreshEditor();
+        m_views.editor->RefreshEditor();
     };
     RunOptionDialog(m_ui, m_settings, hooks, this);
 }

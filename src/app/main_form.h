@@ -1,7 +1,9 @@
-// TMainForm: the single main window. It arranges the hierarchy view, the workspace, the parents
-// and children panes and the concept editor; owns the loaded ontology, the browse history, the
-// settings, the store and the seek service; makes one concept current and shows it everywhere;
-// runs the file commands, undo, the command set with its enabled states, start-up and shutdown.
+// TMainForm: the single main window, a frame. It arranges the hierarchy view, the workspace,
+// the parents and children panes and the concept editor; owns the loaded ontology, the browse
+// history, the settings, the store and the seek service; makes one concept current and shows
+// it everywhere (navigation); keeps the undo steps; and starts and shuts down. The commands
+// live in units beside it (TTreeCommands, TEditCommands, TWorkspaceCommands, TFileCommands),
+// which reach the window only through TCommandHost; the entry points named here call into them.
 //
 // Every command runs under the general error handler: an exception it raises is shown in an
 // error box and the program goes on with the state the command left. Everything the window asks
@@ -9,15 +11,13 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QPointer>
 #include <functional>
 #include <memory>
-#include <set>
-#include <string>
 #include <string_view>
 #include <utility>
 
 #include "browse_log.h"
+#include "command_host.h"
 #include "commands.h"
 #include "concept_data.h"
 #include "data_module.h"
@@ -28,11 +28,11 @@
 #include "tree_view.h"
 #include "user_interface.h"
 #include "view_ports.h"
+#include "view_set.h"
 
 class QLabel;
 class QMenu;
 class QSplitter;
-class QStatusBar;
 class QTabWidget;
 class QTimer;
 class QToolBar;
@@ -45,7 +45,12 @@ using views::TPlaceholderPane;
 using views::TTreeSelection;
 using views::TTreeViewPort;
 
-class TMainForm : public QMainWindow, public engine::TEngineObserver {
+class TEditCommands;
+class TFileCommands;
+class TTreeCommands;
+class TWorkspaceCommands;
+
+class TMainForm : public QMainWindow, public engine::TEngineObserver, public TCommandHost {
     Q_OBJECT
 
 public:
@@ -63,39 +68,41 @@ public:
     void Start(const QStringList& arguments, bool unattended = false);
 
     // Navigation.
-    void GoToConcept(QObject* sender, const store::TConceptData& item, bool force, bool keepTree);
+    void GoToConcept(QObject* sender, const store::TConceptData& item, bool force,
+                     bool keepTree) override;
     void ShowConcept(const store::TConceptData& item, bool keepTree, bool force);
-    void SetStatusText(const QString& text);
+    void SetStatusText(const QString& text) override;
     QString StatusText() const;
-    void ShowTopConcept();
+    void ShowTopConcept() override;
     void SetFontSize(int code);
     int FontSizeCode() const { return m_fontSizeCode; }
     void SetUseVariousLink(bool use);
-    bool UseVariousLink() const { return m_useVariousLink; }
-    const store::TConceptData* CurrentConcept() const { return m_history.Current(); }
+    bool UseVariousLink() const override { return m_useVariousLink; }
+    const store::TConceptData* CurrentConcept() const override { return m_history.Current(); }
 
     // The ontology file.
-    void SetOntology(std::unique_ptr<store::TOntology> ontology);
+    void SetOntology(std::unique_ptr<store::TOntology> ontology) override;
     bool CloseOntology(QObject* sender);
     void OpenOntologyFile(const QString& path);
     bool HasUnsavedChanges() const;
 
     // Undo.
-    void TakeSavePoint();
+    void TakeSavePoint() override;
     void UndoLastStep();
-    void UndoAfterCycleError(const store::ETrimInvalidLinkError& error);
+    void UndoAfterCycleError(const store::ETrimInvalidLinkError& error) override;
 
     // Enabled states.
     void UpdateWorkspaceCommands(bool inWorkspace);
     void UpdateEditCommands();
     void UpdateTreeCommands();
+    void UpdateCommandStates() override;
 
     // Runs body under the general error handler; false when it raised.
     bool RunGuarded(const std::function<void()>& body);
 
     // The hierarchy view, and the views held through their interfaces. Setting one replaces
     // the placeholder in its place; the window keeps ownership of the widget.
-    views::TFrameTreeView& TreeView() { return *m_treeView; }
+    views::TFrameTreeView& TreeView() { return *m_views.tree; }
     void SetWorkspaceView(std::unique_ptr<TIconViewPort> view);
     void SetParentsView(std::unique_ptr<TIconViewPort> view);
     void SetChildrenView(std::unique_ptr<TIconViewPort> view);
@@ -104,14 +111,15 @@ public:
     store::TDataModule1& Store() { return *m_store; }
     engine::TDataModuleSeeker& Seeker() { return *m_seeker; }
     store::TSimpleStoreContext& StoreContext() { return m_context; }
-    store::TOntology* Ontology() { return m_ontology.get(); }
+    store::TOntology* Ontology() override { return m_ontology.get(); }
     TBrowseLog& History() { return m_history; }
     TQuillonIniFile& Settings() { return m_settings; }
     const TCommandSet& Commands() const { return *m_commands; }
-    QAction* Command(std::string_view name) const { return m_commands->Action(name); }
+    // A command by its name as text (tests, scripts); throws std::logic_error when unknown.
+    QAction* Command(std::string_view name) const { return m_commands->Find(name); }
     TUserInterface& Ui() { return m_ui; }
 
-    // The commands whose behaviour is the window's own.
+    // The commands, as the command units run them.
     void FileCreate1Execute();
     void FileOpen1Execute();
     void FileSave1Execute();
@@ -132,18 +140,13 @@ public:
                           views::TNodeAttachMode mode);
     void RenumberChildren(views::TConceptNode& node);
     views::TConceptNode& AddChildConceptUnderNode(views::TConceptNode& node);
-    void TreeviewMoveHigherExecute();
-    void TreeviewMoveLowerExecute();
-    void TreeviewMoveUpperExecute();
-    void TreeviewMoveDownExecute();
-    void TreeviewAddSiblingExecute();
-    void TreeviewAddChildExecute();
-    void TreeviewEditLabelExecute();
-    void TreeviewSortSiblingExecute();
 
-    // TEngineObserver
+    // TEngineObserver and TCommandHost
     void RefreshConceptEverywhere(const store::TConceptData& item) override;
     void ResetViews() override;
+    bool IsTopConcept(const store::TConceptData& entry) override;
+    bool RecordExists(const store::TConceptData& entry) override;
+    void ClearHistory() override { m_history.Clear(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -154,40 +157,23 @@ protected:
 
 private:
     void BuildLayout();
+    void BuildPopupMenus();
     void ConnectCommands();
     void ApplySettings();
     void WriteGeometry();
     void ApplyEditPaneHeights();
     void KeepMenuBarWhole();
     int FirstStartTreeWidth() const;
-    void FocusTree();
-    void Connect(std::string_view command, void (TMainForm::*handler)());
-    void Connect(std::string_view command, const std::function<void()>& handler);
-    void Enable(std::string_view command, bool enabled);
-    enum class TTextEdit { kCut, kCopy, kPaste, kDelete };
-    void EditTextExecute(TTextEdit operation);
-    void CommitInPlaceEdits();
-    void BuildOntologyFromWizard(class TPagesDlgCreateOntology& wizard);
     void RefreshCaption();
-    void OnOntologyState(bool canUndo, bool modified);
-    bool SaveWithChecks(bool overwrite);
+    void OnOntologyState();
     void OnPageChanged(int index);
+    bool IsWorkspacePageCurrent() const;
     std::string ConceptSummary(std::int32_t conceptNo);
-    bool IsTopConcept(const store::TConceptData& entry);
-    bool RecordExists(const store::TConceptData& entry);
-    // For the edit commands: the focused control's kind.
-    struct TFocusContext;
-    TFocusContext ClassifyFocus() const;
     void ReplacePane(QWidget* placeholder, QWidget* view);
     void PlaceView(QWidget* panel, QWidget* widget, QMenu* popup);
     void PlacePane(std::unique_ptr<TIconViewPort>& slot, std::unique_ptr<TIconViewPort> view,
                    QWidget* panel, bool parents);
     void WireTreeView();
-    // A move command: a save point, the move, and a refused cycle rolled back.
-    void RunMove(const std::function<void()>& move);
-    void MoveNodeAfter(views::TConceptNode* node, views::TConceptNode* anchor);
-    void RemoveDeletedMirrorNodes();
-    void OnTreeDrop(views::TConceptNode& source, views::TConceptNode& target, bool lowerHalf);
 
     TUserInterface& m_ui;
     TUiQuestioner m_questioner;
@@ -218,22 +204,19 @@ private:
     QTimer* m_timer1 = nullptr;
 
     // The views, each owned by the window through its widget.
-    std::unique_ptr<views::TFrameTreeView> m_treeView;
-    std::unique_ptr<TIconViewPort> m_workspace;
-    std::unique_ptr<TIconViewPort> m_parentsView;
-    std::unique_ptr<TIconViewPort> m_childrenView;
-    std::unique_ptr<TConceptEditorPort> m_editor;
+    TViewSet m_views;
+    // The command units.
+    std::unique_ptr<TTreeCommands> m_treeCommands;
+    std::unique_ptr<TEditCommands> m_editCommands;
+    std::unique_ptr<TWorkspaceCommands> m_workspaceCommands;
+    std::unique_ptr<TFileCommands> m_fileCommands;
 
-    std::set<std::string> m_connected;  // the commands that have their behaviour
-    QString m_statusText;               // the status line's own text, under passing hints
+    QString m_statusText;  // the status line's own text, under passing hints
     // The parents' and the children's pane heights as read, until the edit page has a size.
     std::pair<int, int> m_editPaneHeights{72, 72};
     bool m_editPageShown = false;
     int m_fontSizeCode = 0;
     bool m_useVariousLink = false;
-    // What Timer1 saw last.
-    QPointer<QWidget> m_timerControl;
-    bool m_timerEditing = false;
 };
 
 }  // namespace velmora::app

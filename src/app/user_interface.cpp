@@ -165,4 +165,12 @@ store::TAnswer TUiQuestioner::Ask(TMessageKind kind, TButtons buttons, const std
     return m_ui.Ask(kind, buttons, FromUtf8(text));
 }
 
+QString UnconvertibleText(int count) {
+    return QString("Shift-JIS で表せない文字 %1 個を \"?\" に置き換えました.").arg(count);
+}
+
+QString BoxText(const char* text) {
+    return QString::fromUtf8(text).replace("\r\n", "\n");
+}
+
 }  // namespace velmora::app

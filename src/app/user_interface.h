@@ -56,6 +56,11 @@ private:
     TUserInterface& m_ui;
 };
 
+// What the user is told when typed text had characters the files cannot hold.
+QString UnconvertibleText(int count);
+// A message text of the product for a box: its CR LF line breaks as Qt shows one break.
+QString BoxText(const char* text);
+
 // The texts of the buttons and captions, as the message boxes show them.
 QString ButtonText(store::TAnswer answer);
 QString KindCaption(store::TMessageKind kind);

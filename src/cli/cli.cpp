@@ -189,25 +189,6 @@ struct TCommand {
 };
 
 // One store, one ontology and the answers the store gets when it asks about overwriting.
-// Answers every save-time question with yes and notes what was removed: the kind of finding
-// and the mirror image's title, as the question names them.
-class TRemovalLog : public store::TQuestioner {
-public:
-    TAnswer Ask(store::TMessageKind, store::TButtons, const std::string& text) override {
-        const std::string open = "鏡像項目「";
-        const std::size_t at = text.rfind(open);
-        const std::string title =
-            at == std::string::npos ? std::string() : text.substr(at + open.size());
-        const std::string kind = text.find("同一のもの") != std::string::npos
-                                     ? "[mirror-duplicate] "
-                                     : "[mirror-own-place] ";
-        Removed.push_back(kind + "「" + title);
-        return TAnswer::Yes;
-    }
-
-    std::vector<std::string> Removed;
-};
-
 struct TSession {
     store::TSimpleStoreContext Context;
     store::TFixedAnswer Overwrite{TAnswer::No};
@@ -358,8 +339,6 @@ private:
              {},
              &TRunner::Resave},
             {"fix",
-            {"search", "find concepts by a part of their texts, as the search window does",
-             kSearchHelp, SearchOptions(), &TRunner::Search},
              "remove what the save-time checks offer to remove, then save in place",
              kFixHelp,
              {},
@@ -379,6 +358,8 @@ private:
              kExportDocxHelp, ExportDocxOptions(), &TRunner::ExportDocx},
             {"import-text", "add one concept per line of a text file beside an item, then save",
              kImportTextHelp, ImportTextOptions(), &TRunner::ImportText},
+            {"search", "find concepts by a part of their texts, as the search window does",
+             kSearchHelp, SearchOptions(), &TRunner::Search},
             {"help", "show this text or the help of one command", kHelpHelp, {}, &TRunner::Help},
         };
         return commands;
@@ -463,7 +444,7 @@ private:
         TSession session;
         ApplyStamp(args, session);
         // As in the wizard: a field left alone follows the target.
-        TWizardFields fields;
+        store::TWizardFields fields;
         fields.Target = m_text.ToTable(*targetText, "--target");
         const auto field = [&](std::string_view option, std::string_view suffix) {
             const auto given = args.Value(option);
@@ -493,7 +474,7 @@ private:
         if (RefuseExisting(out, force)) {
             return kExitFailure;
         }
-        BuildWizardOntology(session.Store, session.Ontology, fields, session.Context.Now());
+        store::BuildWizardOntology(session.Store, session.Ontology, fields, session.Context.Now());
         if (!SaveAs(session, out, force)) {
             return kExitFailure;
         }
@@ -559,18 +540,27 @@ private:
     int Fix(const TParsedArguments& args) {
         RequirePositionals(args, 1, "FILE");
         TSession session;
-        TRemovalLog removals;
-        engine::TDataModuleSeeker seeker(session.Store, removals);
+        // Every save-time finding is removed and noted with its kind and the mirror image's
+        // title.
+        store::TFixedAnswer unused(TAnswer::Yes);
+        engine::TDataModuleSeeker seeker(session.Store, unused);
         Load(session, args.Positionals[0]);
-        seeker.RunSupportChecks();
-        for (const std::string& removed : removals.Removed) {
-            m_out << "fix: removed " << removed << '\n';
+        std::vector<std::string> removed;
+        seeker.RunSupportChecks([&removed](const engine::TSupportFinding& finding) {
+            const char* kind = finding.Kind == engine::TSupportFindingKind::MirrorDuplicate
+                                   ? "[mirror-duplicate] "
+                                   : "[mirror-own-place] ";
+            removed.push_back(kind + ("「" + store::Cp932ToUtf8(finding.Title)) + "」");
+            return true;
+        });
+        for (const std::string& line : removed) {
+            m_out << "fix: removed " << line << '\n';
         }
         if (const int joined = session.Store.MergeDuplicateLabels(); joined > 0) {
             m_out << "fix: joined " << joined << " label(s) into the label of the same text\n";
         }
         session.Store.SaveOntologyFile(session.Ontology, true);
-        m_out << "fix: " << removals.Removed.size() << " mirror image(s) removed; wrote "
+        m_out << "fix: " << removed.size() << " mirror image(s) removed; wrote "
               << args.Positionals[0] << BackupNote(session.Store, session.Ontology, m_err) << '\n';
         // What fix cannot repair is still there: say so, so that a script does not take the
         // file for sound.
@@ -613,7 +603,6 @@ private:
               << stats.MirrorImages << " mirror images, " << stats.Labels << " labels, "
               << stats.Associations << " associations)\n";
         return kExitOk;
-    int Search(const TParsedArguments& args) { return RunSearch(args, m_out, m_err, m_text); }
     }
 
     int ImportCsv(const TParsedArguments& args) { return RunImportCsv(args, m_out, m_err, m_text); }
@@ -624,6 +613,7 @@ private:
     int ImportText(const TParsedArguments& args) {
         return RunImportText(args, m_out, m_err, m_text);
     }
+    int Search(const TParsedArguments& args) { return RunSearch(args, m_out, m_err, m_text); }
 
     int Help(const TParsedArguments& args) {
         if (args.Positionals.empty()) {

@@ -24,25 +24,6 @@ std::string Sjis(std::string_view utf8) {
     return store::Utf8ToCp932(utf8);
 }
 
-// No save point refers to the change log of freshly built tables, so it can be emptied at once;
-// that frees its memory and leaves the tables as a load would.
-void ForgetChanges(TDataModule1& store) {
-    for (TTable* table : store.Tables()) {
-        table->MergeChangeLog();
-    }
-}
-
-void SetMetadata(TOntology& ontology, const TWizardFields& fields, TDateTime now) {
-    ontology.SetTarget(fields.Target);
-    ontology.SetTitle(fields.Title);
-    ontology.SetCommunity(fields.Community);
-    ontology.SetDescription(fields.Description);
-    ontology.SetCreator(fields.Creator);
-    ontology.SetCreatedDay(TimeOfDayText(now));
-    ontology.SetCanUndo(false);
-    ontology.SetModified(true);
-}
-
 // SplitMix64: small, fast and the same on every platform, so a seed always gives the same file.
 class TRandom {
 public:
@@ -82,26 +63,13 @@ constexpr int kWideLevels = 3;
 // Link codes of the mirror images: mostly the plain subconcept relation.
 constexpr std::array<std::int32_t, 10> kMirrorCodes = {1, 1, 1, 1, 1, 1, 2, 3, 4, 5};
 
-// As StampIdentifier writes it.
-std::string Identifier(std::int32_t no, const std::string& title) {
-    return "@" + TDataModule1::RecordNoToCode(no) + "%" + store::CutToBytes(title, 253 - 7);
-}
-
 }  // namespace
-
-std::int32_t BuildWizardOntology(TDataModule1& store, TOntology& ontology,
-                                 const TWizardFields& fields, TDateTime now) {
-    SetMetadata(ontology, fields, now);
-    const std::int32_t top = store.BuildNewOntology(fields.Target, fields.SubCategories);
-    ForgetChanges(store);
-    return top;
-}
 
 TGenerateStats GenerateOntology(TDataModule1& store, TOntology& ontology,
                                 const store::TStoreContext& context,
                                 const TGenerateOptions& options) {
     const std::string count = std::to_string(options.Concepts);
-    TWizardFields fields;
+    store::TWizardFields fields;
     fields.Target = Sjis("生成データ");
     fields.Title = Sjis("生成オントロジー(" + count + " 概念)");
     fields.Community = Sjis("性能測定と動作確認の担当者.");
@@ -109,7 +77,7 @@ TGenerateStats GenerateOntology(TDataModule1& store, TOntology& ontology,
         Sjis("乱数の種 " + std::to_string(options.Seed) + " から生成した " + count +
              " 概念の合成オントロジー.\r\n" + "概念名と言語ラベルは語の組み合わせと番号です.");
     fields.Creator = context.UserName();
-    const std::int32_t top = BuildWizardOntology(store, ontology, fields, context.Now());
+    const std::int32_t top = store::BuildWizardOntology(store, ontology, fields, context.Now());
 
     TTable& concepts = store.DtStOriginalConcepts;
     TTable& network = store.DtStOriginalNetWork;
@@ -187,13 +155,13 @@ TGenerateStats GenerateOntology(TDataModule1& store, TOntology& ontology,
         }
         row[0] = std::monostate{};
         row[1] = title;
-        row[2] = Identifier(no, title);
+        row[2] = store::ConceptIdentifier(no, title);
         row[3] = description;
         row[4] = no % 10 == 0 ? commentText : commentDefault;
         row[5] = parent;
         row[6] = ++items[parent];
-        row[7] = -1;
-        row[8] = -1;
+        row[7] = store::kNotPlaced;
+        row[8] = store::kNotPlaced;
         row[9] = now;
         row[10] = now;
         row[11] = editor;
@@ -234,7 +202,8 @@ TGenerateStats GenerateOntology(TDataModule1& store, TOntology& ontology,
         } while (from == parentOf[to] || placed.count(key) != 0);
         placed.insert(key);
         network.AppendRecord({std::monostate{}, from, to, ++items[from],
-                              kMirrorCodes[random.Below(kMirrorCodes.size())], -1, -1});
+                              kMirrorCodes[random.Below(kMirrorCodes.size())], store::kNotPlaced,
+                              store::kNotPlaced});
     }
 
     stats.Concepts = concepts.RecordCount();
@@ -243,13 +212,14 @@ TGenerateStats GenerateOntology(TDataModule1& store, TOntology& ontology,
         stats.MaxDepth = std::max<int>(stats.MaxDepth, depth[no]);
         stats.WidestLevel = std::max(stats.WidestLevel, items[no]);
     }
-    ForgetChanges(store);
+    // No save point refers to freshly built tables.
+    store.MergeChangeLogs();
     store.AttachTables();
     return stats;
 }
 
 void BuildSampleOntology(TDataModule1& store, TOntology& ontology, TDateTime now) {
-    TWizardFields fields;
+    store::TWizardFields fields;
     fields.Target = Sjis("食品");
     fields.Title = Sjis("食品オントロジー");
     fields.Community = Sjis("食品の専門家.\r\n栄養士、調理師、食品の流通に携わる人.");
@@ -259,7 +229,7 @@ void BuildSampleOntology(TDataModule1& store, TOntology& ontology, TDateTime now
     fields.Creator = Sjis("無記名");
     fields.SubCategories = {Sjis("穀物"),   Sjis("野菜"),   Sjis("果物"),  Sjis("肉類"),
                             Sjis("魚介類"), Sjis("乳製品"), Sjis("調味料")};
-    const std::int32_t top = BuildWizardOntology(store, ontology, fields, now);
+    const std::int32_t top = store::BuildWizardOntology(store, ontology, fields, now);
 
     // The user has arranged every level: LIST_ORDER 1, 2, 3, ... in the order of creation,
     // mirror images after the concepts of their level.
@@ -386,7 +356,8 @@ void BuildSampleOntology(TDataModule1& store, TOntology& ontology, TDateTime now
         network.FieldByName(store::kFieldListOrder).SetAsInteger(++placedItems[placeNo]);
         network.Post();
     }
-    ForgetChanges(store);
+    // No save point refers to freshly built tables.
+    store.MergeChangeLogs();
     store.AttachTables();
 }
 

@@ -1,7 +1,5 @@
-// Building whole ontologies without the desktop program: the new-ontology wizard's result
-// (metadata, the default link types, the top concept and up to seven first-level
-// subcategories), a synthetic ontology of any size for benchmarks and manual testing, and the
-// small food ontology bundled as samples/sample.ont.
+// Building whole ontologies without the desktop program: a synthetic ontology of any size for
+// benchmarks and manual testing, and the small food ontology bundled as samples/sample.ont.
 //
 // All text handed in and written is code page 932. The builders fill the store's tables and
 // the ontology's metadata; saving is the caller's business. Every concept carries the
@@ -17,22 +15,6 @@
 #include "ontology.h"
 
 namespace velmora::cli {
-
-// The fields of the wizard, filled in (code page 932).
-struct TWizardFields {
-    std::string Target;
-    std::string Title;
-    std::string Community;
-    std::string Description;
-    std::string Creator;
-    std::vector<std::string> SubCategories;  // at most seven; empty ones are skipped
-};
-
-// What the wizard writes: Target, Title, Community, Description, Creator and CreatedDay (the
-// time of day of `now`, hh:mm:ss) in that order, the undo flag cleared and the modified flag
-// set, then the store's new-ontology build. Returns the top concept's number.
-std::int32_t BuildWizardOntology(store::TDataModule1& store, store::TOntology& ontology,
-                                 const TWizardFields& fields, store::TDateTime now);
 
 struct TGenerateOptions {
     std::int32_t Concepts = 1;  // including the top concept; at least 1

@@ -15,7 +15,6 @@ using store::TTable;
 
 namespace {
 
-constexpr std::int32_t kNotPlaced = 10000;
 constexpr std::int32_t kSubconcept = 1;
 // How many members of a cycle a finding names before it says how many there are in all.
 constexpr std::size_t kNamedCycleMembers = 8;
@@ -508,7 +507,9 @@ private:
             }
         };
         std::vector<TItem> items;
-        const auto placed = [](std::int32_t order) { return order >= 1 && order != kNotPlaced; };
+        const auto placed = [](std::int32_t order) {
+            return order >= 1 && order != store::kNotOrdered;
+        };
         for (std::size_t id = 0; id < m_concepts.Numbers.size(); ++id) {
             const TRow<3>& row = m_conceptRows[m_concepts.FirstRow[id]];
             if (m_parentId[id] >= 0 && placed(row[kOrder])) {

@@ -32,8 +32,6 @@ using store::TValue;
 namespace {
 
 // Items put into a level carry this LIST_ORDER until the level is renumbered: the end.
-constexpr std::int32_t kUnplaced = 10000;
-constexpr std::int32_t kNoIconPos = -1;
 
 // Code page 932, like every table text.
 const std::string& CopyPrefix() {
@@ -111,10 +109,10 @@ public:
         std::vector<TValue> values = ReadRecord(n);
         // RECORD_NO_TO and LINK_CODE stay: the copy shows the same concept in the same relation.
         values[FieldAt(n, store::kFieldRecordNoFrom)] = targetNo;
-        values[FieldAt(n, store::kFieldIconPosX)] = kNoIconPos;
-        values[FieldAt(n, store::kFieldIconPosY)] = kNoIconPos;
+        values[FieldAt(n, store::kFieldIconPosX)] = store::kNotPlaced;
+        values[FieldAt(n, store::kFieldIconPosY)] = store::kNotPlaced;
         if (!keepOrder) {
-            values[FieldAt(n, store::kFieldListOrder)] = kUnplaced;
+            values[FieldAt(n, store::kFieldListOrder)] = store::kNotOrdered;
         }
         AppendCopy(n, values);
 
@@ -221,10 +219,10 @@ private:
         std::vector<TValue> values = ReadRecord(c);
         const std::size_t title = FieldAt(c, store::kFieldTitle);
         values[FieldAt(c, store::kFieldParentNo)] = targetNo;
-        values[FieldAt(c, store::kFieldIconPosX)] = kNoIconPos;
-        values[FieldAt(c, store::kFieldIconPosY)] = kNoIconPos;
+        values[FieldAt(c, store::kFieldIconPosX)] = store::kNotPlaced;
+        values[FieldAt(c, store::kFieldIconPosY)] = store::kNotPlaced;
         if (!keepOrder) {
-            values[FieldAt(c, store::kFieldListOrder)] = kUnplaced;
+            values[FieldAt(c, store::kFieldListOrder)] = store::kNotOrdered;
         }
         const auto* oldTitle = std::get_if<std::string>(&values[title]);
         values[title] = m_seeker.MakeCopyTitle(oldTitle ? *oldTitle : std::string(), targetNo);

@@ -220,7 +220,7 @@ void TDataModuleSeeker::CreateMirrorImageUnder(const TConceptData& shown,
     image.Assign(shown);
     image.SetIsLink(true);
     image.LinkCode = kSubconcept;
-    image.IconPos = {-1, -1};
+    image.IconPos = store::TIconPoint{};
     image.LinkNo = m_store.AppendMirrorImage(shown, kSubconcept);
     TConceptData created;
     created.Assign(image);
@@ -295,7 +295,7 @@ bool TDataModuleSeeker::AddChildrenByMirrorImage(const TConceptData& current,
     });
 }
 
-bool TDataModuleSeeker::RunSupportChecks() {
+bool TDataModuleSeeker::RunSupportChecks(const TSupportDecision& decide) {
     if (OnTakeSavePoint) {
         OnTakeSavePoint();
     }
@@ -347,22 +347,28 @@ bool TDataModuleSeeker::RunSupportChecks() {
     while (!network.Eof()) {
         const TRecord record{network.Fields(fNo).AsInteger(), network.Fields(fFrom).AsInteger(),
                              network.Fields(fTo).AsInteger(), network.Fields(fCode).AsInteger()};
+        const auto offer = [&](TSupportFindingKind kind) {
+            const std::string title = store::Cp932ToUtf8(conceptTitle);
+            TSupportFinding finding{kind, record.No, conceptTitle,
+                                    kind == TSupportFindingKind::MirrorAtOwnPlace
+                                        ? OwnPlaceText(title)
+                                        : DuplicateText(title)};
+            return decide ? decide(finding)
+                          : m_questioner.Ask(TMessageKind::Confirmation, TButtons::YesNo,
+                                             finding.Question) == TAnswer::Yes;
+        };
         bool remove = false;
         if (record.Code == kSubconcept) {
             lookUp(record.To);
             if (conceptExists && conceptParent == record.From) {
-                remove = m_questioner.Ask(TMessageKind::Confirmation, TButtons::YesNo,
-                                          OwnPlaceText(store::Cp932ToUtf8(conceptTitle))) ==
-                         TAnswer::Yes;
+                remove = offer(TSupportFindingKind::MirrorAtOwnPlace);
             }
         }
         if (!remove && havePrevious && previous.No != record.No && previous.From == record.From &&
             previous.To == record.To && previous.Code == record.Code) {
             lookUp(record.To);
             if (conceptExists) {
-                remove = m_questioner.Ask(TMessageKind::Confirmation, TButtons::YesNo,
-                                          DuplicateText(store::Cp932ToUtf8(conceptTitle))) ==
-                         TAnswer::Yes;
+                remove = offer(TSupportFindingKind::MirrorDuplicate);
             }
         }
         previous = record;

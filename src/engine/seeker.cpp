@@ -13,7 +13,6 @@ using namespace std::string_view_literals;
 namespace {
 
 // Items not yet placed in a level carry this LIST_ORDER; they go to the end of the level.
-constexpr std::int32_t kUnplaced = 10000;
 
 void SetIndex(TCursor& cursor, std::string_view fields) {
     cursor.SetIndexFieldNames(fields);
@@ -180,7 +179,7 @@ void TDataModuleSeeker::BuildSeekResult() {
             haveLink = links.FindNext();
             linkOrder = haveLink ? listOrder(links) : 0;
             taken();
-        } else if (i == kUnplaced) {
+        } else if (i == store::kNotOrdered) {
             for (; haveConcept; haveConcept = concepts.FindNext()) {
                 AppendConceptItem(concepts);
             }
@@ -190,7 +189,7 @@ void TDataModuleSeeker::BuildSeekResult() {
         } else {
             // Counting on one by one would take nothing until the next number a cursor holds
             // (or 10000); every skipped number is a gap, so jump there at once.
-            std::int32_t next = kUnplaced;
+            std::int32_t next = store::kNotOrdered;
             if (haveConcept && conceptOrder > i && conceptOrder < next) {
                 next = conceptOrder;
             }

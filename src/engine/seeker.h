@@ -43,6 +43,18 @@ public:
     virtual void ResetViews() {}
 };
 
+// What a save-time check found: a relation-1 mirror image at its concept's own place, or a
+// mirror image that repeats another (same place, concept and relation).
+enum class TSupportFindingKind { MirrorAtOwnPlace, MirrorDuplicate };
+struct TSupportFinding {
+    TSupportFindingKind Kind = TSupportFindingKind::MirrorAtOwnPlace;
+    std::int32_t LinkNo = 0;
+    std::string Title;     // the concept's title, code page 932
+    std::string Question;  // the user's question about it, UTF-8
+};
+// Whether to delete the mirror image of a finding.
+using TSupportDecision = std::function<bool(const TSupportFinding&)>;
+
 class TDataModuleSeeker {
 public:
     // Registers with the store so that the cursors are made again after every new ontology and
@@ -107,9 +119,10 @@ public:
     bool AddChildrenByMirrorImage(const TConceptData& current, const TConceptList& dropped,
                                   std::unique_ptr<TConceptData>* show);
     // The save-time checks over the network table (a relation-1 image at its concept's own
-    // place; duplicates), each finding offered for deletion through the questioner, after
-    // OnTakeSavePoint. Returns whether anything was deleted; then observers get ResetViews.
-    bool RunSupportChecks();
+    // place; duplicates), after OnTakeSavePoint. Each finding is deleted when decide says so;
+    // without decide the questioner is asked its question. Returns whether anything was
+    // deleted; then observers get ResetViews.
+    bool RunSupportChecks(const TSupportDecision& decide = {});
 
     // ---- Duplicating ---------------------------------------------------------------------
     // Copies items under target (a concept): concepts with their subtrees, mirror images as

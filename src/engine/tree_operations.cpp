@@ -14,14 +14,13 @@ using store::TValue;
 namespace {
 
 // A moved or new item goes to the end of its level until the level is renumbered.
-constexpr std::int32_t kUnplaced = 10000;
 
 void PlaceAtEnd(TCursor& cursor, std::string_view placeField, std::int32_t place) {
     cursor.Edit();
     cursor.FieldByName(placeField).SetAsInteger(place);
-    cursor.FieldByName(store::kFieldIconPosX).SetAsInteger(-1);
-    cursor.FieldByName(store::kFieldIconPosY).SetAsInteger(-1);
-    cursor.FieldByName(store::kFieldListOrder).SetAsInteger(kUnplaced);
+    cursor.FieldByName(store::kFieldIconPosX).SetAsInteger(store::kNotPlaced);
+    cursor.FieldByName(store::kFieldIconPosY).SetAsInteger(store::kNotPlaced);
+    cursor.FieldByName(store::kFieldListOrder).SetAsInteger(store::kNotOrdered);
     cursor.Post();
 }
 
@@ -37,7 +36,7 @@ void TDataModuleSeeker::MoveItems(TConceptList& items, const TConceptData& targe
             item.SetConceptNo(m_store.GetLinkTarget(item.LinkNo));
             CheckReferenceCycle(item.ConceptNo(), place);
         }
-        item.IconPos = {-1, -1};
+        item.IconPos = store::TIconPoint{};
         if (item.IsLink()) {
             TCursor& network = m_store.DtStOriginalNetWork;
             if (!network.Locate(store::kFieldRecordNo, TValue(item.LinkNo))) {

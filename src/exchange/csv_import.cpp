@@ -630,12 +630,12 @@ TCsvImportResult TCsvImportWizard::Import() {
             .SetAsString(FieldValue(TCsvField::Description, i));
         concepts.FieldByName(store::kFieldComment).SetAsString(FieldValue(TCsvField::Comment, i));
         concepts.FieldByName(store::kFieldParentNo).SetAsInteger(result.BaseParent);
-        concepts.FieldByName(store::kFieldIconPosX).SetAsInteger(-1);
-        concepts.FieldByName(store::kFieldIconPosY).SetAsInteger(-1);
+        concepts.FieldByName(store::kFieldIconPosX).SetAsInteger(store::kNotPlaced);
+        concepts.FieldByName(store::kFieldIconPosY).SetAsInteger(store::kNotPlaced);
         concepts.FieldByName(store::kFieldDateCreation).SetAsDateTime(now);
         concepts.FieldByName(store::kFieldDateEdition).SetAsDateTime(now);
         concepts.FieldByName(store::kFieldEditor).SetAsString(editor.empty() ? author : editor);
-        concepts.FieldByName(store::kFieldListOrder).SetAsInteger(10000);
+        concepts.FieldByName(store::kFieldListOrder).SetAsInteger(store::kNotOrdered);
         concepts.Post();
         m_store.StampIdentifier();
         const std::int32_t no = concepts.FieldByName(store::kFieldRecordNo).AsInteger();

@@ -14,12 +14,14 @@
 #include <utility>
 #include <vector>
 
+#include "ontology_tables.h"
+
 namespace velmora::store {
 
-// An icon position in a workspace; (-1, -1) means the item has not been placed yet.
+// An icon position in a workspace; (kNotPlaced, kNotPlaced) until the item is placed.
 struct TIconPoint {
-    std::int32_t X = -1;
-    std::int32_t Y = -1;
+    std::int32_t X = kNotPlaced;
+    std::int32_t Y = kNotPlaced;
 
     friend bool operator==(const TIconPoint&, const TIconPoint&) = default;
 };

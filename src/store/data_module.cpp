@@ -99,6 +99,45 @@ std::int32_t TDataModule1::BuildNewOntology(const std::string& target,
     return top;
 }
 
+std::int32_t BuildWizardOntology(TDataModule1& store, TOntology& ontology,
+                                 const TWizardFields& fields, TDateTime now) {
+    ontology.SetTarget(fields.Target);
+    ontology.SetTitle(fields.Title);
+    ontology.SetCommunity(fields.Community);
+    ontology.SetDescription(fields.Description);
+    ontology.SetCreator(fields.Creator);
+    ontology.SetCreatedDay(TimeOfDayText(now));
+    ontology.SetCanUndo(false);
+    ontology.SetModified(true);
+    const std::int32_t top = store.BuildNewOntology(fields.Target, fields.SubCategories);
+    store.MergeChangeLogs();
+    return top;
+}
+
+std::unique_ptr<TSavePoint> TDataModule1::TakeSavePoint(const TConceptData& current) {
+    auto point = std::make_unique<TSavePoint>(current);
+    point->ConceptsSavePoint = DtStOriginalConcepts.SavePoint();
+    point->LinkTypeSavePoint = DtStOriginalLinkType.SavePoint();
+    point->NetWorkSavePoint = DtStOriginalNetWork.SavePoint();
+    point->TermsSavePoint = DtStOriginalTerms.SavePoint();
+    point->AssociationSavePoint = DtStOriginalAssociation.SavePoint();
+    return point;
+}
+
+void TDataModule1::MergeChangeLogs() {
+    for (TTable* table : m_tables) {
+        table->MergeChangeLog();
+    }
+}
+
+void TDataModule1::RollBackTo(const TSavePoint& point) {
+    DtStOriginalConcepts.SetSavePoint(point.ConceptsSavePoint);
+    DtStOriginalLinkType.SetSavePoint(point.LinkTypeSavePoint);
+    DtStOriginalNetWork.SetSavePoint(point.NetWorkSavePoint);
+    DtStOriginalTerms.SetSavePoint(point.TermsSavePoint);
+    DtStOriginalAssociation.SetSavePoint(point.AssociationSavePoint);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Concepts
 
@@ -113,12 +152,12 @@ std::int32_t TDataModule1::AppendConcept(const std::string& title, std::int32_t 
     c.Append();
     c.FieldByName(kFieldTitle).SetAsString(title);
     c.FieldByName(kFieldParentNo).SetAsInteger(parentNo);
-    c.FieldByName(kFieldIconPosX).SetAsInteger(-1);
-    c.FieldByName(kFieldIconPosY).SetAsInteger(-1);
+    c.FieldByName(kFieldIconPosX).SetAsInteger(kNotPlaced);
+    c.FieldByName(kFieldIconPosY).SetAsInteger(kNotPlaced);
     c.FieldByName(kFieldDateCreation).SetAsDateTime(now);
     c.FieldByName(kFieldDateEdition).SetAsDateTime(now);
     c.FieldByName(kFieldEditor).SetAsString(m_context.UserName());
-    c.FieldByName(kFieldListOrder).SetAsInteger(10000);
+    c.FieldByName(kFieldListOrder).SetAsInteger(kNotOrdered);
     c.FieldByName(kFieldDescription).SetAsString(m_context.ConceptDescrDefault());
     c.FieldByName(kFieldComment).SetAsString(m_context.ConceptCommentDefault());
     c.Post();
@@ -143,34 +182,17 @@ std::unique_ptr<TConceptData> TDataModule1::AddNewConcept(const TConceptData& pa
     item->SetIsLink(false);
     item->SetHasChildren(false);
     item->SetTitle(title);
-    item->IconPos = {-1, -1};
+    item->IconPos = TIconPoint{};
     return item;
 }
 
 void TDataModule1::StampIdentifier() {
     TTable& c = DtStOriginalConcepts;
-    const std::string code = RecordNoToCode(c.FieldByName(kFieldRecordNo).AsInteger());
-    const std::string title = c.FieldByName(kFieldTitle).AsString();
+    const std::string identifier = ConceptIdentifier(c.FieldByName(kFieldRecordNo).AsInteger(),
+                                                     c.FieldByName(kFieldTitle).AsString());
     c.Edit();
-    c.FieldByName(kFieldIdentifier).SetAsString("@" + code + "%" + CutToBytes(title, 253 - 7));
+    c.FieldByName(kFieldIdentifier).SetAsString(identifier);
     c.Post();
-}
-
-std::string TDataModule1::RecordNoToCode(std::int32_t no) {
-    const std::uint32_t v = static_cast<std::uint32_t>(no) + 220U;
-    // The ten highest bits stay in place; the 22 lowest are mirrored (bit 0 becomes bit 21).
-    std::uint32_t a = v & 0xFFC00000U;
-    for (int bit = 0; bit < 22; ++bit) {
-        if (v & (1U << bit)) {
-            a |= 1U << (21 - bit);
-        }
-    }
-    std::string code;
-    for (int i = 0; i < 7; ++i) {
-        code += static_cast<char>('A' + a % 26);
-        a /= 26;
-    }
-    return code;
 }
 
 std::unique_ptr<TConceptData> TDataModule1::GetParentConcept(const TConceptData& item) {
@@ -241,8 +263,8 @@ std::int32_t TDataModule1::AppendMirrorImage(const TConceptData& item, std::int3
     n.FieldByName(kFieldRecordNoFrom).SetAsInteger(parent);
     n.FieldByName(kFieldRecordNoTo).SetAsInteger(item.ConceptNo());
     n.FieldByName(kFieldLinkCode).SetAsInteger(linkCode);
-    n.FieldByName(kFieldIconPosX).SetAsInteger(-1);
-    n.FieldByName(kFieldIconPosY).SetAsInteger(-1);
+    n.FieldByName(kFieldIconPosX).SetAsInteger(kNotPlaced);
+    n.FieldByName(kFieldIconPosY).SetAsInteger(kNotPlaced);
     n.Post();
     return n.FieldByName(kFieldRecordNo).AsInteger();
 }

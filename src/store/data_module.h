@@ -119,13 +119,21 @@ public:
     void SetFileSystem(TFileSystem& fileSystem) { m_fileSystem = &fileSystem; }
     void SetQuestioner(TQuestioner& questioner) { m_questioner = &questioner; }
 
+    // Undo: one step over the five tables. TakeSavePoint reads each table's change-log position
+    // (which completes a pending edit of that table) and keeps current as the item to show
+    // again; RollBackTo takes the five tables back to those positions, newest change first.
+    std::unique_ptr<TSavePoint> TakeSavePoint(const TConceptData& current);
+    void RollBackTo(const TSavePoint& point);
+    // Makes the tables' present state their base, emptying the change logs (as a save does);
+    // only right while no save point refers to them, e.g. on freshly built tables.
+    void MergeChangeLogs();
+
     // Concepts.
     std::int32_t AppendConcept(const std::string& title, std::int32_t parentNo,
                                const std::string& termString);
     std::unique_ptr<TConceptData> AddNewConcept(const TConceptData& parent);
     // Sets IDENTIFIER of the concept table's current record from its RECORD_NO and TITLE.
     void StampIdentifier();
-    static std::string RecordNoToCode(std::int32_t no);
     // The concept under which item is shown, or null for the top concept.
     std::unique_ptr<TConceptData> GetParentConcept(const TConceptData& item);
     std::int32_t GetParentNo(std::int32_t conceptNo);  // EUnableToFind when missing
@@ -189,5 +197,23 @@ private:
     TCursor m_assocOfConcept;
     TCursor m_assocOfTerm;
 };
+
+// The fields of the new-ontology wizard, filled in (code page 932).
+struct TWizardFields {
+    std::string Target;
+    std::string Title;
+    std::string Community;
+    std::string Description;
+    std::string Creator;
+    std::vector<std::string> SubCategories;  // at most seven; empty ones are skipped
+};
+
+// The wizard's new ontology, for the desktop program and velmora-cli alike: Target, Title,
+// Community, Description, Creator and CreatedDay (the time of day of `now`, hh:mm:ss) in that
+// order, the undo flag cleared and the modified flag set, then BuildNewOntology. The change
+// logs are merged at once: no save point refers to freshly built tables, and the tables then
+// stand as after a load. Returns the top concept's number.
+std::int32_t BuildWizardOntology(TDataModule1& store, TOntology& ontology,
+                                 const TWizardFields& fields, TDateTime now);
 
 }  // namespace velmora::store

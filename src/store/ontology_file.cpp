@@ -161,9 +161,7 @@ void TDataModule1::WriteOntologyFile(TOntology& ontology, const std::string& nam
     }
     m_lastBackupProblem = file->BackupProblem();
     // Only now is the file safely in place: the changes count as saved.
-    for (TTable* table : m_tables) {
-        table->MergeChangeLog();
-    }
+    MergeChangeLogs();
     ontology.SetCanUndo(false);
     ontology.SetModified(false);
 }

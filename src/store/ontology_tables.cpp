@@ -102,4 +102,26 @@ std::vector<TLinkTypeRow> DefaultLinkTypes() {
     return rows;
 }
 
+std::string RecordNoToCode(std::int32_t no) {
+    const std::uint32_t v = static_cast<std::uint32_t>(no) + 220U;
+    // The ten highest bits stay in place; the 22 lowest are mirrored (bit 0 becomes bit 21).
+    std::uint32_t a = v & 0xFFC00000U;
+    for (int bit = 0; bit < 22; ++bit) {
+        if (v & (1U << bit)) {
+            a |= 1U << (21 - bit);
+        }
+    }
+    std::string code;
+    for (int i = 0; i < 7; ++i) {
+        code += static_cast<char>('A' + a % 26);
+        a /= 26;
+    }
+    return code;
+}
+
+std::string ConceptIdentifier(std::int32_t recordNo, std::string_view title) {
+    // "@", seven letters and "%" before at most 246 bytes of title: 255 bytes in all.
+    return "@" + RecordNoToCode(recordNo) + "%" + CutToBytes(title, 246);
+}
+
 }  // namespace velmora::store

@@ -48,6 +48,17 @@ inline constexpr std::string_view kFieldConceptNo = "CONCEPT_NO";
 // The concept table's order, fixed when the table is declared: by ascending concept number.
 inline constexpr std::string_view kConceptsDefaultIndex = kFieldRecordNo;
 
+// LIST_ORDER of an item not numbered in its level yet: it follows every numbered sibling.
+inline constexpr std::int32_t kNotOrdered = 10000;
+// ICON_POS_X and ICON_POS_Y of an item not placed in a workspace yet.
+inline constexpr std::int32_t kNotPlaced = -1;
+
+// IDENTIFIER of a concept: "@", the seven-letter code of its number, "%" and its title cut to
+// whole characters so that the whole stays within the field.
+std::string ConceptIdentifier(std::int32_t recordNo, std::string_view title);
+// The seven letters that stand for a record number in an identifier.
+std::string RecordNoToCode(std::int32_t no);
+
 // Field definitions of each table, in file order.
 std::vector<TFieldDef> ConceptsFieldDefs();
 std::vector<TFieldDef> LinkTypeFieldDefs();

@@ -65,7 +65,7 @@ TEST_P(CliGenerate, KeepsEveryRuleOfTheTables) {
         EXPECT_EQ(parent == 0, no == 1) << no;
         EXPECT_LT(parent, no);
         EXPECT_EQ(c.FieldByName(kFieldIdentifier).AsString(),
-                  "@" + TDataModule1::RecordNoToCode(no) + "%" + CutToBytes(title, 246));
+                  "@" + RecordNoToCode(no) + "%" + CutToBytes(title, 246));
         EXPECT_EQ(c.FieldByName(kFieldDateCreation).AsDateTime(), testing::Moment(9, 0, 0));
         EXPECT_EQ(c.FieldByName(kFieldDateEdition).AsDateTime(), testing::Moment(9, 0, 0));
         EXPECT_EQ(c.FieldByName(kFieldEditor).AsString(), testing::Sjis("生成者"));

@@ -124,8 +124,7 @@ TEST_F(TreeOperationsTest, StoreTitleCarriesIdentifierAndLabelAlong) {
     store.AddTermToConcept(b, "other");
     seeker.StoreTitle(ConceptOf(b, "beta"));
     EXPECT_EQ(Concept(b, "TITLE").AsString(), "beta");
-    EXPECT_EQ(Concept(b, "IDENTIFIER").AsString(),
-              "@" + store::TDataModule1::RecordNoToCode(b) + "%beta");
+    EXPECT_EQ(Concept(b, "IDENTIFIER").AsString(), "@" + store::RecordNoToCode(b) + "%beta");
     EXPECT_EQ(Labels(b), (std::vector<std::string>{"beta", "other"}));
     EXPECT_EQ(observer.Refreshed.back().Title(), "beta");
 

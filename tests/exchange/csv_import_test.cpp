@@ -541,8 +541,7 @@ TEST_F(CsvImportTest, ImportsRowsUnderTheCurrentConcept) {
     EXPECT_EQ(Text(first, "DESCRIPTION"), Sjis("解説1"));
     EXPECT_EQ(Text(first, "COMMENT"), Sjis("コメント1"));
     EXPECT_EQ(Text(first, "EDITOR"), Sjis("佐藤"));
-    EXPECT_EQ(Text(first, "IDENTIFIER"),
-              "@" + store::TDataModule1::RecordNoToCode(first) + "%" + Sjis("甲"));
+    EXPECT_EQ(Text(first, "IDENTIFIER"), "@" + store::RecordNoToCode(first) + "%" + Sjis("甲"));
     EXPECT_EQ(Parent(first), child);
     EXPECT_EQ(Concept(first, "LIST_ORDER").AsInteger(), 10000);
     EXPECT_EQ(Concept(first, "ICON_POS_X").AsInteger(), -1);
@@ -557,7 +556,7 @@ TEST_F(CsvImportTest, ImportsRowsUnderTheCurrentConcept) {
     EXPECT_EQ(Text(second, "TITLE"), "");
     EXPECT_TRUE(Concept(second, "DESCRIPTION").IsNull());
     EXPECT_EQ(Text(second, "EDITOR"), Sjis("山田"));
-    EXPECT_EQ(Text(second, "IDENTIFIER"), "@" + store::TDataModule1::RecordNoToCode(second) + "%");
+    EXPECT_EQ(Text(second, "IDENTIFIER"), "@" + store::RecordNoToCode(second) + "%");
     EXPECT_EQ(Labels(second), (std::vector<std::string>{"", "x"}));
     EXPECT_EQ(Count(store.DtStOriginalTerms), termsBefore + 3);
     EXPECT_EQ(result.NewLabels, 3);
@@ -585,7 +584,7 @@ TEST_F(CsvImportTest, RebuildsTheHierarchyBesideTheCurrentConcept) {
     EXPECT_EQ(Parent(no(3)), no(1));
     EXPECT_EQ(Parent(no(4)), top);
     // The file's identifiers are not kept.
-    EXPECT_EQ(Text(no(1), "IDENTIFIER"), "@" + store::TDataModule1::RecordNoToCode(no(1)) + "%a");
+    EXPECT_EQ(Text(no(1), "IDENTIFIER"), "@" + store::RecordNoToCode(no(1)) + "%a");
 }
 
 TEST_F(CsvImportTest, ReplaceLeavesOnlyTheFileAndOneTopConcept) {
@@ -595,9 +594,7 @@ TEST_F(CsvImportTest, ReplaceLeavesOnlyTheFileAndOneTopConcept) {
                                "\"b\",\"\",\"\",\"L2\",\"\",\"@2\",\"@1\"\r\n"
                                "\"a\",\"\",\"\",\"L1\r\nL2\",\"\",\"@1\",\"(NULL)\"\r\n");
     w.SetPlace(TImportPlace::Replace);
-    const int savePoint[] = {
-        store.DtStOriginalConcepts.SavePoint(), store.DtStOriginalNetWork.SavePoint(),
-        store.DtStOriginalTerms.SavePoint(), store.DtStOriginalAssociation.SavePoint()};
+    const std::unique_ptr<store::TSavePoint> savePoint = store.TakeSavePoint({});
     const TCsvImportResult result = w.Import();
 
     EXPECT_EQ(result.BaseParent, 0);
@@ -614,10 +611,7 @@ TEST_F(CsvImportTest, ReplaceLeavesOnlyTheFileAndOneTopConcept) {
     EXPECT_EQ(Labels(result.Concepts[1]), (std::vector<std::string>{"L1", "L2"}));
 
     // The caller's save point takes the whole import back.
-    store.DtStOriginalConcepts.SetSavePoint(savePoint[0]);
-    store.DtStOriginalNetWork.SetSavePoint(savePoint[1]);
-    store.DtStOriginalTerms.SetSavePoint(savePoint[2]);
-    store.DtStOriginalAssociation.SetSavePoint(savePoint[3]);
+    store.RollBackTo(*savePoint);
     EXPECT_EQ(Count(store.DtStOriginalConcepts), 3);
     EXPECT_EQ(Count(store.DtStOriginalNetWork), 1);
     EXPECT_EQ(Labels(top), (std::vector<std::string>{Sjis("トップ")}));
@@ -819,7 +813,7 @@ TEST_F(CsvRoundTripTest, ExportedSubtreeReplacesAFreshOntology) {
     // New identifiers and dates.
     ASSERT_TRUE(fresh.DtStOriginalConcepts.Locate("RECORD_NO", store::TValue(newTop)));
     EXPECT_EQ(fresh.DtStOriginalConcepts.FieldByName("IDENTIFIER").AsString(),
-              "@" + store::TDataModule1::RecordNoToCode(newTop) + "%" + Sjis("根, \"ルート\""));
+              "@" + store::RecordNoToCode(newTop) + "%" + Sjis("根, \"ルート\""));
     EXPECT_EQ(fresh.DtStOriginalConcepts.FieldByName("DATE_CREATION").AsDateTime(),
               otherContext.Now());
 }

@@ -27,7 +27,7 @@ TEST(RecordNoToCodeTest, KnownCodes) {
         const char* code;
     } kCases[] = {{1, "UGISGAA"}, {2, "YCRKEAA"}, {3, "QKZZIAA"}, {1000, "EITGBAA"}};
     for (const auto& c : kCases) {
-        EXPECT_EQ(TDataModule1::RecordNoToCode(c.no), c.code) << c.no;
+        EXPECT_EQ(RecordNoToCode(c.no), c.code) << c.no;
     }
 }
 

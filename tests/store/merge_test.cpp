@@ -48,8 +48,7 @@ TEST_F(MergeTest, JoinsTitlesAndTextsBesideTheFirstItem) {
     EXPECT_EQ(Concept(merged, "DESCRIPTION").AsString(), "x\r\n//\r\nz");
     EXPECT_EQ(Concept(merged, "PARENT_NO").AsInteger(), top);
     EXPECT_EQ(Concept(merged, "LIST_ORDER").AsInteger(), 10000);
-    EXPECT_EQ(Concept(merged, "IDENTIFIER").AsString(),
-              "@" + TDataModule1::RecordNoToCode(merged) + "%A/B/C/C2");
+    EXPECT_EQ(Concept(merged, "IDENTIFIER").AsString(), "@" + RecordNoToCode(merged) + "%A/B/C/C2");
     for (std::int32_t gone : {a, b, c, cInOther}) {
         EXPECT_FALSE(HasConcept(gone)) << gone;
     }
