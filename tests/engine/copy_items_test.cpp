@@ -259,7 +259,7 @@ TEST_F(CopyItemsTest, ACopyIntoItsOwnSubtreeIsMadeOnce) {
          false},
         {"a leaf into itself", {ConceptOf(c)}, c, c, "C(C)", false},
     };
-    const std::vector<int> start = SavePoint();
+    const auto start = SavePoint();
     for (const TCase& test : cases) {
         SCOPED_TRACE(test.name);
         TConceptList items;
@@ -327,7 +327,7 @@ TEST_F(CopyItemsTest, AVanishedSourceRaisesUnableToFindAndKeepsTheCopiesMadeSoFa
     };
     for (const TCase& test : cases) {
         SCOPED_TRACE(test.message);
-        const std::vector<int> start = SavePoint();
+        const auto start = SavePoint();
         const auto before = Records();
         try {
             Copy({ConceptOf(a), test.missing}, p);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -84,19 +85,10 @@ protected:
     bool HasImage(std::int32_t link) {
         return store.DtStOriginalNetWork.Locate("RECORD_NO", store::TValue(link));
     }
-    // Change-log positions of the five tables, and a rollback to them: the undo of a command.
-    std::vector<int> SavePoint() {
-        std::vector<int> points;
-        for (store::TTable* table : store.Tables()) {
-            points.push_back(table->SavePoint());
-        }
-        return points;
-    }
-    void RollBack(const std::vector<int>& points) {
-        for (std::size_t i = 0; i < points.size(); ++i) {
-            store.Tables()[i]->SetSavePoint(points[i]);
-        }
-    }
+    // A save point of the five tables, and a rollback to it: the undo of a command, as the
+    // desktop program takes it.
+    std::unique_ptr<store::TSavePoint> SavePoint() { return store.TakeSavePoint({}); }
+    void RollBack(const std::unique_ptr<store::TSavePoint>& point) { store.RollBackTo(*point); }
     // Every record of the concept and network tables, to compare before and after.
     std::vector<std::vector<store::TValue>> Records() {
         std::vector<std::vector<store::TValue>> out;
