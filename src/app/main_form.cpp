@@ -28,6 +28,7 @@
 #include "ontology_tables.h"
 #include "option_dialog.h"
 #include "qt_text.h"
+#include "search_form.h"
 #include "tree_commands.h"
 #include "workspace_commands.h"
 
@@ -87,6 +88,11 @@ TMainForm::TMainForm(TUserInterface& ui, const QString& settingsPath, QWidget* p
     m_fileCommands = std::make_unique<TFileCommands>(*m_commands, *this, m_views, m_ui, m_settings,
                                                      *m_store, *m_seeker, this);
     ConnectCommands();
+    // The search window is made once, hidden; EditFind shows it.
+    m_formSearch = new search::TFormSearch(
+        *m_store,
+        [this](const store::TConceptData& item) { GoToConcept(m_formSearch, item, false, false); },
+        this, &m_questioner);
 
     // FormCreate: the history and its callbacks, the settings, the views' roles.
     m_history.OnStateChange = [this](bool back, bool forward) {
@@ -426,6 +432,7 @@ void TMainForm::ConnectCommands() {
     c.Connect("EditUndo", [this] { EditUndoExecute(); });
     c.Connect("BrowseGoBack", [this] { m_history.Back(); });
     c.Connect("BrowseGoForward", [this] { m_history.Forward(); });
+    c.Connect("EditFind", [this] { EditFindExecute(); });
     c.Connect("ToolOption", [this] { ToolOptionExecute(); });
     c.Connect("HelpBrowse", [this] { HelpBrowseExecute(); });
     c.Connect("HelpVersion", [this] { HelpVersionExecute(); });
@@ -751,7 +758,7 @@ void TMainForm::SetOntology(std::unique_ptr<store::TOntology> ontology) {
     }
     m_ontology = std::move(ontology);
     m_context.SetOntology(m_ontology.get());
-    // The commands that only need an ontology and have no unit of their own yet.
+    // The commands that only need an ontology (those without a window yet stay disabled).
     for (const TCommandName name :
          std::initializer_list<TCommandName>{"FileOntologyConfig", "ExportExcel", "ImportCSV",
                                              "ImportText", "ExportWord", "EditFind"}) {
@@ -809,6 +816,10 @@ void TMainForm::FileSaveAs1Execute() {
 
 void TMainForm::FilePrintDlg1Execute() {
     m_fileCommands->FilePrintDlg1Execute();
+}
+
+void TMainForm::EditFindExecute() {
+    m_formSearch->ShowSearch();
 }
 
 void TMainForm::ToolOptionExecute() {

@@ -37,6 +37,10 @@ class QTabWidget;
 class QTimer;
 class QToolBar;
 
+namespace velmora::search {
+class TFormSearch;
+}
+
 namespace velmora::app {
 
 using views::TConceptEditorPort;
@@ -118,6 +122,7 @@ public:
     // A command by its name as text (tests, scripts); throws std::logic_error when unknown.
     QAction* Command(std::string_view name) const { return m_commands->Find(name); }
     TUserInterface& Ui() { return m_ui; }
+    search::TFormSearch& FormSearch() { return *m_formSearch; }
 
     // The commands, as the command units run them.
     void FileCreate1Execute();
@@ -127,6 +132,7 @@ public:
     void FilePrintDlg1Execute();
     void EditUndoExecute() { UndoLastStep(); }
     void EditSelectAllExecute();
+    void EditFindExecute();
     void ToolOptionExecute();
     void HelpBrowseExecute();
     void HelpVersionExecute();
@@ -202,6 +208,7 @@ private:
     QMenu* m_popupWorkSpace = nullptr;
     QMenu* m_popupParentView = nullptr;
     QTimer* m_timer1 = nullptr;
+    search::TFormSearch* m_formSearch = nullptr;  // owned by the window as its child
 
     // The views, each owned by the window through its widget.
     TViewSet m_views;

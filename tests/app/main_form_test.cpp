@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
+#include <QTreeView>
 #include <filesystem>
 #include <set>
 
@@ -23,6 +24,7 @@
 #include "ontology_tables.h"
 #include "qt_text.h"
 #include "scripted_ui.h"
+#include "search_form.h"
 
 namespace velmora::app {
 namespace {
@@ -194,10 +196,11 @@ TEST_F(MainForm, CommandsFollowTheIdleAndLoadedStates) {
     EXPECT_TRUE(f.Command("WorkspaceLargeIcon")->isChecked());
 
     f.OpenOntologyFile(SampleCopy());
-    // The properties, search, import and export windows are not there yet: their commands
-    // stay disabled with the ontology loaded.
+    // The properties, import and export windows are not there yet: their commands stay
+    // disabled with the ontology loaded.
     std::set<QString> loaded = idle;
     loaded.insert("FileSaveAs1");
+    loaded.insert("EditFind");
     EXPECT_EQ(EnabledCommands(f), loaded);
     EXPECT_EQ(f.windowTitle(), "Velmora - 食品オントロジー");
     EXPECT_TRUE(f.StatusText().contains("食品"));
@@ -607,6 +610,29 @@ TEST_F(MainForm, IconViewsDriveTheCurrentConcept) {
     up.UserSelects({0});
     up.OnDoubleClick(&up.items[0]);
     EXPECT_EQ(FromCp932(f.CurrentConcept()->Title()), "食品");
+}
+
+TEST_F(MainForm, EditFindShowsTheSearchWindowWhoseResultGoesToItsConcept) {
+    TMainForm& f = Form();
+    search::TFormSearch& search = f.FormSearch();
+    EXPECT_FALSE(search.isVisible());  // made at start, hidden
+    f.OpenOntologyFile(SampleCopy());
+    f.show();
+    f.Command("EditFind")->trigger();
+    EXPECT_TRUE(search.isVisible());
+
+    search.LabeledEditString()->setText("野菜");
+    search.ButtonSearchClick();
+    ASSERT_GE(search.ListViewResult()->model()->rowCount(), 1);
+    search.ListViewResult()->setCurrentIndex(search.ListViewResult()->model()->index(0, 0));
+    search.ListViewResultDblClick();
+    EXPECT_EQ(FromCp932(f.CurrentConcept()->Title()), "野菜");
+
+    search.close();  // closing only hides it
+    EXPECT_FALSE(search.isVisible());
+    f.Command("EditFind")->trigger();
+    EXPECT_TRUE(search.isVisible());
+    EXPECT_EQ(search.LabeledEditString()->text(), "野菜");
 }
 
 TEST_F(MainForm, AnEditStillInAFieldCountsAsAChangeAndIsSaved) {
