@@ -71,6 +71,9 @@ public:
     std::function<void(TConceptNode& node, const QString& text)> OnTitleEdited;
     // A node was dropped on another: beside it, before it or (lowerHalf) after it.
     std::function<void(TConceptNode& source, TConceptNode& target, bool lowerHalf)> OnNodeDropped;
+    // Items thrown from an icon view were dropped on target (never a mirror image): each is to
+    // become the last child of target's concept. The owner does the move.
+    std::function<void(const store::TConceptList& items, TConceptNode& target)> OnItemsThrown;
     // An error while loading a level the user opened (raised inside Qt's event handling).
     std::function<void(const std::exception& error)> OnError;
     // Ctrl+X / Ctrl+C while no label is edited: the selected items for the concept clipboard.

@@ -54,6 +54,9 @@ struct TIconViewRole {
     bool hideSelectionUnfocused = false;
 };
 
+// The clipboard keys an icon view hands to its owner while no label is edited.
+enum class TClipboardKey { Cut, Copy, Paste };
+
 class TIconViewPort {
 public:
     virtual ~TIconViewPort() = default;
@@ -62,20 +65,53 @@ public:
     std::function<void()> OnSelectionChange;
     std::function<void(const store::TConceptData* item)> OnDoubleClick;
     std::function<void(bool focused)> OnFocusChange;
+    // Items were dropped here — a hierarchy-view node, or items thrown from an icon view (this
+    // one included) — on the item target (null: on the empty area). The owner decides what
+    // that means for the view's role; the view changes no data.
+    std::function<void(const store::TConceptList& items, const store::TConceptData* target)>
+        OnDropItems;
+    // Items without a position that the view has just given one (their IconPos is the new
+    // place): the owner stores the positions, without a save point.
+    std::function<void(const store::TConceptList& placed)> OnItemsPlaced;
+    // An icon move ended (dropped anywhere or nowhere) and the icons stand elsewhere than their
+    // IconPos: the dragged items with their new IconPos; the owner takes one save point and
+    // stores them.
+    std::function<void(const store::TConceptList& moved)> OnItemsMoved;
+    // A concept was retitled in place; text is what the user typed (may be empty).
+    std::function<void(const store::TConceptData& item, const QString& text)> OnTitleEdited;
+    // A text for the status line (a refused retitling of a mirror image).
+    std::function<void(const QString& text)> OnStatusText;
+    // Ctrl+X, Ctrl+C or Ctrl+V while no label is edited.
+    std::function<void(TClipboardKey key)> OnClipboardKey;
+    // Whether an item is the top concept, which is never thrown.
+    std::function<bool(const store::TConceptData& item)> OnIsTopConcept;
 
     virtual void SetRole(const TIconViewRole& role) = 0;
     virtual void ClearSelection() = 0;
     virtual QWidget* Widget() = 0;
     virtual void Clear() = 0;
-    // Replaces all items by copies of items.
+    // Replaces all items by copies of items: placed items first, then the unplaced ones, which
+    // get a free place each (reported through OnItemsPlaced).
     virtual void Fill(const store::TConceptList& items) = 0;
+    // One more item, a copy of item; an unplaced one gets a free place (OnItemsPlaced).
+    virtual void AddItem(const store::TConceptData& item) = 0;
+    // Every item showing item's concept takes its title and children flag; the item of the
+    // same mirror image also its link code.
+    virtual void RefreshItems(const store::TConceptData& item) = 0;
     // Clears the selection and selects the item equal to entry, scrolled into view; false when
     // the view holds no such item.
     virtual bool SelectOnly(const store::TConceptData& entry) = 0;
+    // Selects every item of items that the view shows (the selection is cleared first).
+    virtual void SelectItems(const store::TConceptList& items) = 0;
     virtual int ItemCount() const = 0;
     virtual std::vector<store::TConceptData> SelectedItems() const = 0;
     virtual void SelectAll() = 0;
     virtual void SetSmallIcons(bool small) = 0;
+    // The cut mark: the selected items drawn dimmed until the next clipboard operation.
+    virtual void MarkSelectedCut() = 0;
+    virtual void ClearCutMarks() = 0;
+    // Opens the label editor on the selected item; refused (OnStatusText) on a mirror image.
+    virtual void EditSelectedLabel() = 0;
     virtual bool IsEditing() const = 0;
     virtual bool EditorHasSelection() const = 0;
     virtual void SelectAllInEditor() = 0;
@@ -123,11 +159,17 @@ public:
     void SetRole(const TIconViewRole&) override {}
     void ClearSelection() override {}
     void Fill(const store::TConceptList&) override {}
+    void AddItem(const store::TConceptData&) override {}
+    void RefreshItems(const store::TConceptData&) override {}
     bool SelectOnly(const store::TConceptData&) override { return false; }
+    void SelectItems(const store::TConceptList&) override {}
     int ItemCount() const override { return 0; }
     std::vector<store::TConceptData> SelectedItems() const override { return {}; }
     void SelectAll() override {}
     void SetSmallIcons(bool) override {}
+    void MarkSelectedCut() override {}
+    void ClearCutMarks() override {}
+    void EditSelectedLabel() override {}
     void SetEditorActive(bool active) override { setVisible(active); }
     bool IsEditorActive() const override { return !isHidden(); }
     void LoadConcept(std::int32_t) override {}

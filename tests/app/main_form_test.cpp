@@ -532,6 +532,12 @@ public:
         items.Assign(from);
         selected.clear();
     }
+    void AddItem(const store::TConceptData& item) override { items.AddNew().Assign(item); }
+    void RefreshItems(const store::TConceptData&) override {}
+    void SelectItems(const store::TConceptList&) override {}
+    void MarkSelectedCut() override {}
+    void ClearCutMarks() override {}
+    void EditSelectedLabel() override {}
     bool SelectOnly(const store::TConceptData& entry) override {
         selected.clear();
         for (int i = 0; i < items.Count(); ++i) {
