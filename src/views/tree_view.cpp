@@ -16,6 +16,7 @@
 #include "concept_pictures.h"
 #include "drag_objects.h"
 #include "errors.h"
+#include "list_view.h"
 #include "qt_text.h"
 
 namespace velmora::views {
@@ -89,19 +90,23 @@ protected:
     }
 
     void dragEnterEvent(QDragEnterEvent* event) override {
-        if (event->mimeData()->hasFormat(TDragConceptTreeObject::kMimeType)) {
+        const QMimeData* data = event->mimeData();
+        if (data->hasFormat(TDragConceptTreeObject::kMimeType) ||
+            data->hasFormat(TDragConceptListThrowObject::kMimeType)) {
             event->acceptProposedAction();
         } else {
-            event->ignore();
+            event->ignore();  // icon moves stay in the workspace
         }
     }
 
     void dragMoveEvent(QDragMoveEvent* event) override {
-        if (!event->mimeData()->hasFormat(TDragConceptTreeObject::kMimeType)) {
-            event->ignore();
-            return;
-        }
-        if (m_frame.DragOverAt(event->position().toPoint())) {
+        const QMimeData* data = event->mimeData();
+        const QPoint pos = event->position().toPoint();
+        const bool accepted =
+            data->hasFormat(TDragConceptTreeObject::kMimeType)        ? m_frame.DragOverAt(pos)
+            : data->hasFormat(TDragConceptListThrowObject::kMimeType) ? m_frame.ThrowOverAt(pos)
+                                                                      : false;
+        if (accepted) {
             event->acceptProposedAction();
         } else {
             event->ignore();
@@ -110,23 +115,29 @@ protected:
 
     void dragLeaveEvent(QDragLeaveEvent*) override {
         m_frame.m_dropTarget = nullptr;
+        m_frame.m_throwOver = false;
         viewport()->update();
     }
 
     void dropEvent(QDropEvent* event) override {
-        if (!event->mimeData()->hasFormat(TDragConceptTreeObject::kMimeType)) {
+        const QPoint pos = event->position().toPoint();
+        if (event->mimeData()->hasFormat(TDragConceptTreeObject::kMimeType)) {
+            event->acceptProposedAction();
+            m_frame.DropAt(pos);
+        } else if (const auto* thrown =
+                       qobject_cast<const TDragConceptListThrowObject*>(event->mimeData())) {
+            event->acceptProposedAction();
+            m_frame.ThrowAt(*thrown->Frame, pos);
+        } else {
             event->ignore();
-            return;
         }
-        event->acceptProposedAction();
-        m_frame.DropAt(event->position().toPoint());
     }
 
     void paintEvent(QPaintEvent* event) override {
         QTreeWidget::paintEvent(event);
-        if (m_frame.m_dragging && m_frame.m_dropTarget != nullptr) {
+        if ((m_frame.m_dragging || m_frame.m_throwOver) && m_frame.m_dropTarget != nullptr) {
             QPainter painter(viewport());
-            m_frame.PaintDropBar(painter);
+            m_frame.PaintDropMark(painter);
         }
     }
 
@@ -703,12 +714,42 @@ void TFrameTreeView::DropAt(const QPoint& pos) {
     OnNodeDropped(*source, *static_cast<TConceptNode*>(target), lower);
 }
 
-void TFrameTreeView::PaintDropBar(QPainter& painter) const {
+bool TFrameTreeView::ThrowOverAt(const QPoint& pos) {
+    auto* target = static_cast<TConceptNode*>(m_tree->itemAt(pos));
+    // Thrown items become children of the target, and a mirror image has none of its own.
+    QTreeWidgetItem* accepted = target != nullptr && !target->Data().IsLink() ? target : nullptr;
+    if (accepted != m_dropTarget || !m_throwOver) {
+        m_dropTarget = accepted;
+        m_throwOver = true;
+        m_tree->viewport()->update();
+    }
+    return accepted != nullptr;
+}
+
+void TFrameTreeView::ThrowAt(const TFrameListView& source, const QPoint& pos) {
+    auto* target = static_cast<TConceptNode*>(m_tree->itemAt(pos));
+    m_dropTarget = nullptr;
+    m_throwOver = false;
+    m_tree->viewport()->update();
+    if (target == nullptr || target->Data().IsLink() || !OnItemsThrown) {
+        return;
+    }
+    const std::unique_ptr<store::TConceptList> items = source.GetSelectedList();
+    if (items->Count() > 0) {
+        OnItemsThrown(*items, *target);
+    }
+}
+
+void TFrameTreeView::PaintDropMark(QPainter& painter) const {
     const QRect row = m_tree->visualItemRect(m_dropTarget);
-    // The target row is marked, and the bar runs from the target's indent to the row's end.
+    // The target row is marked; for a node of this tree a bar runs from the target's indent to
+    // the row's end.
     QColor mark = m_tree->palette().color(QPalette::Highlight);
     mark.setAlpha(60);
     painter.fillRect(QRect(0, row.top(), m_tree->viewport()->width(), row.height()), mark);
+    if (!m_dragging) {
+        return;
+    }
     const int x =
         static_cast<TConceptNode*>(m_dropTarget)->Level() * kIndent - m_tree->header()->offset();
     const int y = m_dropLowerHalf ? row.bottom() - 1 : row.top();

@@ -27,6 +27,7 @@ namespace velmora::views {
 enum TNodeAttachMode { amAdd, amAddChild, amInsert };
 
 class TFrameTreeView;
+class TFrameListView;
 
 // A node of the tree with the item it shows.
 class TConceptNode : public QTreeWidgetItem {
@@ -132,6 +133,10 @@ public:
     void DropAt(const QPoint& pos);
     // Whether a drag may start from the selected node.
     bool CanStartDrag() const;
+    // Whether items thrown from an icon view may land on the node at pos (a concept, never a
+    // mirror image), marking it; and the drop itself, which takes source's selected items.
+    bool ThrowOverAt(const QPoint& pos);
+    void ThrowAt(const TFrameListView& source, const QPoint& pos);
 
 private:
     friend class TConceptNode;
@@ -143,7 +148,7 @@ private:
     void OnItemExpanded(QTreeWidgetItem* item);
     void OnItemCollapsed(QTreeWidgetItem* item);
     bool LowerHalfAt(QTreeWidgetItem* item, const QPoint& pos) const;
-    void PaintDropBar(QPainter& painter) const;
+    void PaintDropMark(QPainter& painter) const;
     QLineEdit* LabelEditor() const;
     void FinishLabelEdit(TConceptNode& node, const QString& text);
     void RefuseMirrorEdit();
@@ -160,6 +165,8 @@ private:
     QTreeWidgetItem* m_dropTarget = nullptr;
     bool m_dropLowerHalf = false;
     bool m_dragging = false;
+    // A throw from an icon view is over the tree: its target is marked, without the bar.
+    bool m_throwOver = false;
 };
 
 }  // namespace velmora::views

@@ -52,6 +52,9 @@ struct TIconViewRole {
     bool multiSelect = false;
     bool freePositions = false;
     bool hideSelectionUnfocused = false;
+    // The parents pane: a mirror image there stands for a further parent and has a picture of
+    // its own.
+    bool parentsPane = false;
 };
 
 // The clipboard keys an icon view hands to its owner while no label is edited.

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QDropEvent>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -13,7 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "drag_objects.h"
 #include "errors.h"
+#include "list_view.h"
 #include "tree_view.h"
 
 namespace velmora::views {
@@ -332,6 +336,57 @@ TEST_F(TreeViewAlone, DropsHandTheOwnerTheNodeTheTargetAndTheHalf) {
     EXPECT_FALSE(view.CanStartDrag());
     view.DropAt(At(Node(kWheat), false));
     EXPECT_EQ(drops.size(), 2u);
+}
+
+TEST_F(TreeViewAlone, ThrownItemsLandOnConceptNodesOnlyAndIconMovesNowhere) {
+    view.ShowConcept(hierarchy.Concept(kFood), false);
+    view.ExpandNode(*Node(kVegetable));
+    TFrameListView source;
+    TConceptList level;
+    level.AddNew().Assign(hierarchy.Concept(kWheat));
+    level.AddNew().Assign(hierarchy.Concept(kFruit));
+    source.Fill(level);
+    source.SelectAll();
+    std::vector<std::pair<std::vector<int>, TConceptNode*>> thrown;
+    view.OnItemsThrown = [&thrown](const TConceptList& items, TConceptNode& target) {
+        std::vector<int> numbers;
+        for (int i = 0; i < items.Count(); ++i) {
+            numbers.push_back(items[i].ConceptNo());
+        }
+        thrown.emplace_back(numbers, &target);
+    };
+    // As the platform delivers a drag to the tree's pointer area.
+    QWidget* area = view.ConceptTreeView()->viewport();
+    const auto send = [area](QEvent::Type type, const QMimeData& data, QPoint pos) {
+        if (type == QEvent::Drop) {
+            // A drop lands where the drag last entered.
+            QDragEnterEvent enter(pos, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(area, &enter);
+            QDropEvent event(pos, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(area, &event);
+            return event.isAccepted();
+        }
+        QDragMoveEvent event(pos, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier, type);
+        QApplication::sendEvent(area, &event);
+        return event.isAccepted();
+    };
+
+    TDragConceptListThrowObject throwObject(&source);
+    EXPECT_TRUE(send(QEvent::DragEnter, throwObject, At(Node(kGrain), false)));
+    EXPECT_TRUE(send(QEvent::DragMove, throwObject, At(Node(kGrain), true)));
+    EXPECT_FALSE(send(QEvent::DragMove, throwObject, At(MirrorNode(kBeefInVegetable), false)));
+    send(QEvent::Drop, throwObject, At(MirrorNode(kBeefInVegetable), false));
+    send(QEvent::Drop, throwObject, At(Node(kGrain), true));
+    ASSERT_EQ(thrown.size(), 1u);
+    EXPECT_EQ(thrown[0].first, (std::vector<int>{kWheat, kFruit}));
+    EXPECT_EQ(thrown[0].second, Node(kGrain));
+
+    // Icon moves belong to the workspace: refused everywhere on the tree.
+    TDragConceptListMoveObject move(&source, source.Model().Generation());
+    EXPECT_FALSE(send(QEvent::DragEnter, move, At(Node(kGrain), false)));
+    EXPECT_FALSE(send(QEvent::DragMove, move, At(Node(kGrain), false)));
+    send(QEvent::Drop, move, At(Node(kGrain), false));
+    EXPECT_EQ(thrown.size(), 1u);
 }
 
 }  // namespace
