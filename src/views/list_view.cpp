@@ -1008,7 +1008,7 @@ void TFrameListView::SelectItems(const store::TConceptList& items) {
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     if (!m_role.multiSelect && rows.size() > 1) {
-        rows.resize(1);
+        rows.erase(rows.begin() + 1, rows.end());
     }
     m_list->selectionModel()->select(RangesOf(*m_model, rows), QItemSelectionModel::ClearAndSelect);
     --m_quietSelection;
