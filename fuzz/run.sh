@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Runs one fuzz target for a while on a copy of its seed corpus, with the limits we use:
 #   bash fuzz/run.sh TARGET SECONDS [BUILD_DIR]
-# TARGET: table_packet, ontology_file, csv_import, metadata or metadata_report. BUILD_DIR is a
-# VELMORA_FUZZ build (default build/fuzz, see README.md). Inputs may grow to 1 MiB, so that
-# shapes that only hurt when large (long keys, many lines) are reached; a run of one input
-# longer than 10 seconds counts as a finding (a hang or a quadratic walk).
+# TARGET: table_packet, ontology_file, csv_import, metadata, metadata_report or
+# clipboard_payload. BUILD_DIR is a VELMORA_FUZZ build (default build/fuzz, see README.md).
+# Inputs may grow to 1 MiB, so that shapes that only hurt when large (long keys, many lines) are
+# reached; a run of one input longer than 10 seconds counts as a finding (a hang or a quadratic
+# walk).
 set -euo pipefail
 target=${1:?target}
 seconds=${2:?seconds}
