@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <set>
 #include <string>
 #include <utility>
@@ -110,6 +111,10 @@ struct TImplementation {
     bool holdsItems;
     bool multiSelect;
 };
+
+void PrintTo(const TImplementation& implementation, std::ostream* out) {
+    *out << implementation.name;
+}
 
 std::unique_ptr<TIconViewPort> ListViewIn(int mode) {
     auto view = std::make_unique<TFrameListView>();
@@ -605,6 +610,47 @@ TEST_F(ListViewAlone, PicturesFollowTheKindTheRelationAndTheView) {
         }
         EXPECT_EQ(pictures, c.pictures);
     }
+}
+
+TEST_F(ListViewAlone, PanesHideTheirSelectionWhileUnfocusedAndTheWorkspaceDoesNot) {
+    const auto highlighted = [](TFrameListView& view) {
+        const QImage image = view.ListViewConcept()->viewport()->grab().toImage();
+        const QRgb mark = view.ListViewConcept()->palette().color(QPalette::Highlight).rgb();
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (image.pixel(x, y) == mark) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    const TConceptList level = ListOf({Concept(1, "a"), Concept(2, "b")});
+    for (TFrameListView* view : {&workspace, &parents}) {
+        view->Fill(level);
+        view->SelectOnly(Concept(2, "b"));
+    }
+    std::vector<bool> focusChanges;
+    parents.OnFocusChange = [&focusChanges](bool focused) { focusChanges.push_back(focused); };
+
+    parents.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&parents));
+    parents.ListViewConcept()->setFocus();
+    test_support::WaitUntil([&] { return parents.ListViewConcept()->hasFocus(); });
+    EXPECT_TRUE(highlighted(parents));
+
+    workspace.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&workspace));
+    workspace.ListViewConcept()->setFocus();
+    test_support::WaitUntil([&] { return !parents.ListViewConcept()->hasFocus(); });
+    EXPECT_FALSE(highlighted(parents));
+    EXPECT_EQ(Numbers(parents.SelectedItems()), std::vector<int>{2});  // hidden, not dropped
+    EXPECT_EQ(focusChanges, (std::vector<bool>{true, false}));
+
+    // The workspace keeps showing its selection without the focus.
+    parents.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&parents));
+    EXPECT_TRUE(highlighted(workspace));
 }
 
 TEST_F(ListViewAlone, CutMarksLastUntilCleared) {
