@@ -9,14 +9,14 @@
 #include <optional>
 #include <type_traits>
 
+#include "concept_clipboard.h"
 #include "store_exceptions.h"
 
 namespace velmora::app {
 
 namespace {
 
-// The concept payload of the clipboard, as the concept clipboard writes it.
-constexpr const char* kConceptClipboardType = "application/x-velmora-concepts";
+constexpr const char* kNoTarget = "ERROR: BUG: 削除対象を特定できません.";
 
 // Calls edit with the widget as the text control it is; false when it is none.
 template <class TEdit>
@@ -54,7 +54,8 @@ bool CanCut(const TEditContext& c) {
 
 constexpr TEditRule kEditRules[] = {
     {"EditCut", CanCut},
-    {"EditDelete", CanCut},
+    // Deleting items comes with the delete command; until then it deletes text only.
+    {"EditDelete", [](const TEditContext& c) { return c.textCtx && c.textSel; }},
     {"EditCopy",
      [](const TEditContext& c) { return (c.itemCtx && c.hasItem) || (c.textCtx && c.textSel); }},
     {"EditPaste",
@@ -67,8 +68,8 @@ constexpr TEditRule kEditRules[] = {
 }  // namespace
 
 TEditCommands::TEditCommands(TCommandSet& commands, TCommandHost& host, TViewSet& views,
-                             QWidget* window)
-    : m_commands(commands), m_host(host), m_views(views), m_window(window) {
+                             TConceptTransfer& transfer, QWidget* window)
+    : m_commands(commands), m_host(host), m_views(views), m_transfer(transfer), m_window(window) {
     commands.Connect("EditCut", [this] { EditCutExecute(); });
     commands.Connect("EditCopy", [this] { EditCopyExecute(); });
     commands.Connect("EditPaste", [this] { EditPasteExecute(); });
@@ -126,16 +127,13 @@ TEditContext TEditCommands::Context() const {
             break;
     }
     const QMimeData* clip = QApplication::clipboard()->mimeData();
-    c.clipConcept = clip != nullptr && clip->hasFormat(kConceptClipboardType);
+    c.clipConcept = TClipbrdConceptData::HasPayload();
     c.clipText = clip != nullptr && clip->hasText();
     return c;
 }
 
 void TEditCommands::UpdateEditCommands() {
-    TEditContext c = Context();
-    // Cut, copy, paste and deletion of concepts come with the concept clipboard and the delete
-    // command; until then these commands work on text only.
-    c.itemCtx = c.pasteCtx = false;
+    const TEditContext c = Context();
     for (const TEditRule& rule : kEditRules) {
         m_commands.Enable(rule.command, rule.enabled(c));
     }
@@ -195,15 +193,35 @@ bool TEditCommands::EditFocusedText(TTextEdit operation) {
 }
 
 void TEditCommands::EditCutExecute() {
-    EditFocusedText(TTextEdit::kCut);
+    const TEditFocus f = ClassifyFocus();
+    if (f.kind == TEditFocus::TKind::Items && f.iconView != nullptr) {
+        m_transfer.CutFromView(*f.iconView);
+    } else if (f.kind == TEditFocus::TKind::Items) {
+        m_views.tree->CutToClipboard();
+    } else if (!EditFocusedText(TTextEdit::kCut)) {
+        throw store::EVelmoraError(kNoTarget);
+    }
 }
 
 void TEditCommands::EditCopyExecute() {
-    EditFocusedText(TTextEdit::kCopy);
+    const TEditFocus f = ClassifyFocus();
+    if (f.kind == TEditFocus::TKind::Items && f.iconView != nullptr) {
+        m_transfer.CopyFromView(*f.iconView);
+    } else if (f.kind == TEditFocus::TKind::Items) {
+        m_views.tree->CopyToClipboard();
+    } else if (!EditFocusedText(TTextEdit::kCopy)) {
+        throw store::EVelmoraError(kNoTarget);
+    }
 }
 
 void TEditCommands::EditPasteExecute() {
-    EditFocusedText(TTextEdit::kPaste);
+    const TEditFocus f = ClassifyFocus();
+    if (f.kind == TEditFocus::TKind::Items && f.iconView != nullptr) {
+        m_transfer.PasteIntoView(*f.iconView);
+    } else if (f.kind == TEditFocus::TKind::Items || !EditFocusedText(TTextEdit::kPaste)) {
+        // The hierarchy view takes no paste (the command is disabled there).
+        throw store::EVelmoraError(kNoTarget);
+    }
 }
 
 void TEditCommands::EditDeleteExecute() {

@@ -1,5 +1,6 @@
 // The edit commands — cut, copy, paste, delete and select all — act on whatever has the
-// keyboard focus: the text of a field or of an in-place label editor, or the items of a view.
+// keyboard focus: the text of a field or of an in-place label editor, or the items of a view
+// (through the concept clipboard).
 // The focus is classified in one place (ClassifyFocus), the enabled states come from one table
 // of rules over that classification, and the main window's 100 ms timer polls the focus here,
 // since Qt tells no one when a text selection or the clipboard's contents change meaning.
@@ -9,6 +10,7 @@
 
 #include "command_host.h"
 #include "commands.h"
+#include "concept_transfer.h"
 #include "view_set.h"
 
 class QWidget;
@@ -45,7 +47,8 @@ struct TEditContext {
 class TEditCommands {
 public:
     // REQUIRES: every argument outlives the unit; window is the main window.
-    TEditCommands(TCommandSet& commands, TCommandHost& host, TViewSet& views, QWidget* window);
+    TEditCommands(TCommandSet& commands, TCommandHost& host, TViewSet& views,
+                  TConceptTransfer& transfer, QWidget* window);
 
     TEditFocus ClassifyFocus() const;
     TEditContext Context() const;
@@ -67,6 +70,7 @@ private:
     TCommandSet& m_commands;
     TCommandHost& m_host;
     TViewSet& m_views;
+    TConceptTransfer& m_transfer;
     QWidget* m_window;
     // What the poll saw last.
     QPointer<QWidget> m_pollControl;

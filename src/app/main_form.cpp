@@ -23,6 +23,7 @@
 
 #include "about_box.h"
 #include "code_page.h"
+#include "concept_transfer.h"
 #include "edit_commands.h"
 #include "file_commands.h"
 #include "ontology_tables.h"
@@ -82,7 +83,9 @@ TMainForm::TMainForm(TUserInterface& ui, const QString& settingsPath, QWidget* p
     BuildLayout();
     m_treeCommands =
         std::make_unique<TTreeCommands>(*m_commands, *this, *m_views.tree, *m_store, *m_seeker);
-    m_editCommands = std::make_unique<TEditCommands>(*m_commands, *this, m_views, this);
+    m_transfer = std::make_unique<TConceptTransfer>(*this, m_views, *m_store, *m_seeker, m_ui);
+    m_editCommands =
+        std::make_unique<TEditCommands>(*m_commands, *this, m_views, *m_transfer, this);
     m_workspaceCommands =
         std::make_unique<TWorkspaceCommands>(*m_commands, *this, m_views, m_settings, *m_seeker);
     m_fileCommands = std::make_unique<TFileCommands>(*m_commands, *this, m_views, m_ui, m_settings,
@@ -272,13 +275,59 @@ void TMainForm::WireTreeView() {
         return children;
     };
     tree.OnStatusText = [this](const QString& text) { SetStatusText(text); };
+    tree.OnClipboard = [this](const store::TConceptList& items, bool cut) {
+        RunGuarded([&] { m_transfer->WriteToClipboard(items, !cut); });
+    };
     tree.OnError = [this](const std::exception& error) {
         m_ui.Ask(TMessageKind::Error, TButtons::Ok, FromUtf8(error.what()));
     };
 }
 
+// What every icon view hands back, whatever its role: drops and clipboard keys, positions,
+// retitlings, status texts.
+void TMainForm::WireIconView(TIconViewPort& view) {
+    TIconViewPort* port = &view;
+    view.OnDropItems = [this, port](const store::TConceptList& items,
+                                    const store::TConceptData* target) {
+        RunGuarded([&] { m_transfer->DropItems(*port, items, target, false); });
+    };
+    view.OnItemsPlaced = [this](const store::TConceptList& placed) {
+        RunGuarded([&] { m_transfer->StorePlacedItems(placed); });
+    };
+    view.OnItemsMoved = [this](const store::TConceptList& moved) {
+        RunGuarded([&] { m_transfer->StoreMovedItems(moved); });
+    };
+    view.OnTitleEdited = [this](const store::TConceptData& item, const QString& text) {
+        RunGuarded([&] {
+            store::TConceptData retitled;
+            retitled.Assign(item);
+            m_treeCommands->RetitleConcept(retitled, text);
+        });
+    };
+    view.OnStatusText = [this](const QString& text) { SetStatusText(text); };
+    view.OnClipboardKey = [this, port](views::TClipboardKey key) {
+        RunGuarded([&] {
+            switch (key) {
+                case views::TClipboardKey::Cut:
+                    m_transfer->CutFromView(*port);
+                    break;
+                case views::TClipboardKey::Copy:
+                    m_transfer->CopyFromView(*port);
+                    break;
+                case views::TClipboardKey::Paste:
+                    m_transfer->PasteIntoView(*port);
+                    break;
+            }
+        });
+    };
+    view.OnIsTopConcept = [this](const store::TConceptData& item) {
+        return m_ontology != nullptr && IsTopConcept(item);
+    };
+}
+
 void TMainForm::SetWorkspaceView(std::unique_ptr<TIconViewPort> view) {
     PlaceView(m_tabSheetWorkSpace, view->Widget(), m_popupWorkSpace);
+    WireIconView(*view);
     view->SetRole({true, true, false});
     view->SetSmallIcons(m_settings.WorkspaceSmallIcon());
     view->OnSelectionChange = [this] {
@@ -314,6 +363,7 @@ void TMainForm::SetChildrenView(std::unique_ptr<TIconViewPort> view) {
 void TMainForm::PlacePane(std::unique_ptr<TIconViewPort>& slot, std::unique_ptr<TIconViewPort> view,
                           QWidget* panel, bool parents) {
     PlaceView(panel, view->Widget(), m_popupParentView);
+    WireIconView(*view);
     view->SetRole({false, false, true});
     view->SetSmallIcons(m_settings.ParentViewSmallIcon());
     TIconViewPort* pane = view.get();
@@ -673,6 +723,9 @@ void TMainForm::RefreshConceptEverywhere(const store::TConceptData& item) {
             node->Data().LinkCode = item.LinkCode;
         }
         m_views.tree->UpdateNode(*node);
+    }
+    for (TIconViewPort* view : m_views.IconViews()) {
+        view->RefreshItems(item);
     }
     m_views.parents->ClearSelection();
     m_views.editor->ShowParentRelation(nullptr);

@@ -49,6 +49,7 @@ using views::TPlaceholderPane;
 using views::TTreeSelection;
 using views::TTreeViewPort;
 
+class TConceptTransfer;
 class TEditCommands;
 class TFileCommands;
 class TTreeCommands;
@@ -180,6 +181,7 @@ private:
     void PlacePane(std::unique_ptr<TIconViewPort>& slot, std::unique_ptr<TIconViewPort> view,
                    QWidget* panel, bool parents);
     void WireTreeView();
+    void WireIconView(TIconViewPort& view);
 
     TUserInterface& m_ui;
     TUiQuestioner m_questioner;
@@ -213,6 +215,7 @@ private:
     // The views, each owned by the window through its widget.
     TViewSet m_views;
     // The command units.
+    std::unique_ptr<TConceptTransfer> m_transfer;
     std::unique_ptr<TTreeCommands> m_treeCommands;
     std::unique_ptr<TEditCommands> m_editCommands;
     std::unique_ptr<TWorkspaceCommands> m_workspaceCommands;

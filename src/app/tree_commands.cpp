@@ -36,13 +36,43 @@ TTreeCommands::TTreeCommands(TCommandSet& commands, TCommandHost& host, views::T
                                 bool lowerHalf) {
         m_commands.RunGuarded([&] { OnTreeDrop(source, target, lowerHalf); });
     };
+    tree.OnItemsThrown = [this](const store::TConceptList& items, views::TConceptNode& target) {
+        m_commands.RunGuarded([&] { OnItemsThrown(items, target); });
+    };
+}
+
+// Each thrown item becomes the last child of the target; a level reloaded on the way could
+// take the target's node with it, so the target is found again for every item.
+void TTreeCommands::OnItemsThrown(const store::TConceptList& items, views::TConceptNode& target) {
+    if (target.Data().IsLink()) {
+        return;
+    }
+    store::TConceptData place;
+    place.Assign(target.Data());
+    RunMove([&] {
+        for (int i = 0; i < items.Count(); ++i) {
+            views::TConceptNode* node = m_tree.FindNode(items[i]);
+            if (node == nullptr) {
+                node = &m_tree.BuildPathTo(items[i]);
+            }
+            views::TConceptNode* destination = m_tree.FindNode(place);
+            if (destination == nullptr) {
+                destination = &m_tree.BuildPathTo(place);
+            }
+            TreeViewMoveNode(node, destination, views::amAddChild);
+        }
+    });
 }
 
 void TTreeCommands::OnTitleEdited(views::TConceptNode& node, const QString& text) {
+    RetitleConcept(node.Data(), text);
+}
+
+void TTreeCommands::RetitleConcept(store::TConceptData& item, const QString& text) {
     m_host.TakeSavePoint();
     int lost = 0;
-    node.Data().SetTitle(ToCp932(text.isEmpty() ? QString("タイトル未設定") : text, &lost));
-    m_seeker.StoreTitle(node.Data());
+    item.SetTitle(ToCp932(text.isEmpty() ? QString("タイトル未設定") : text, &lost));
+    m_seeker.StoreTitle(item);
     if (lost > 0) {
         m_host.SetStatusText(UnconvertibleText(lost));
     }

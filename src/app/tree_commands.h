@@ -1,7 +1,8 @@
 // The hierarchy view's commands: adding a sibling or a child, editing a title in place,
-// sorting a level and the four moves, with their enabled states; the tree operations they
-// share with drag and drop (TreeViewMoveNode, RenumberChildren, AddChildConceptUnderNode),
-// which change the view and the data together so the tree never needs a reload.
+// sorting a level and the four moves, with their enabled states; items thrown onto the tree
+// from an icon view; the tree operations they share with drag and drop (TreeViewMoveNode,
+// RenumberChildren, AddChildConceptUnderNode), which change the view and the data together so the
+// tree never needs a reload.
 #pragma once
 
 #include <functional>
@@ -38,6 +39,10 @@ public:
     // The selected node becomes current, and the commands follow what it allows.
     void UpdateTreeCommands();
 
+    // A retitling in place, in the tree or an icon view: a save point, "タイトル未設定" for an
+    // empty text, the title stored (every view follows), characters lost to code page 932 told.
+    void RetitleConcept(store::TConceptData& item, const QString& text);
+
 private:
     // A move command: a save point, the move, and a refused cycle rolled back.
     void RunMove(const std::function<void()>& move);
@@ -45,6 +50,7 @@ private:
     void RemoveDeletedMirrorNodes();
     void OnTreeDrop(views::TConceptNode& source, views::TConceptNode& target, bool lowerHalf);
     void OnTitleEdited(views::TConceptNode& node, const QString& text);
+    void OnItemsThrown(const store::TConceptList& items, views::TConceptNode& target);
 
     TCommandSet& m_commands;
     TCommandHost& m_host;

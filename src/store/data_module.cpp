@@ -250,6 +250,22 @@ bool TDataModule1::LocateItem(const TConceptData& item) {
     return LocateConcept(item.ConceptNo());
 }
 
+void TDataModule1::StoreIconPosition(const TConceptData& item) {
+    if (!LocateItem(item)) {
+        // The view outlived its record (deleted meanwhile): nothing to keep the place for.
+        return;
+    }
+    TTable& table = item.IsLink() ? DtStOriginalNetWork : DtStOriginalConcepts;
+    if (table.FieldByName(kFieldIconPosX).AsInteger() == item.IconPos.X &&
+        table.FieldByName(kFieldIconPosY).AsInteger() == item.IconPos.Y) {
+        return;
+    }
+    table.Edit();
+    table.FieldByName(kFieldIconPosX).SetAsInteger(item.IconPos.X);
+    table.FieldByName(kFieldIconPosY).SetAsInteger(item.IconPos.Y);
+    table.Post();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Mirror images
 

@@ -140,6 +140,9 @@ public:
     std::int32_t GetLinkTarget(std::int32_t linkNo);   // EUnableToFind when missing
     // Makes item's record current in its table (network by LinkNo, concepts by ConceptNo).
     bool LocateItem(const TConceptData& item);
+    // Writes item.IconPos into its record (a mirror image's network record, a concept's own);
+    // a record gone meanwhile, or one holding that place already, is left alone.
+    void StoreIconPosition(const TConceptData& item);
 
     // Mirror images: a new image of item's concept, placed under that concept's own parent.
     std::int32_t AppendMirrorImage(const TConceptData& item, std::int32_t linkCode);

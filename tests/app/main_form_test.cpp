@@ -21,6 +21,7 @@
 
 #include "code_page.h"
 #include "create_ontology_wizard.h"
+#include "fake_icon_view.h"
 #include "ontology_tables.h"
 #include "qt_text.h"
 #include "scripted_ui.h"
@@ -30,6 +31,7 @@ namespace velmora::app {
 namespace {
 
 using store::TAnswer;
+using testing::TFakeIconView;
 using testing::TScriptedUi;
 
 const QString kSample = QStringLiteral(VELMORA_SOURCE_DIR "/samples/sample.ont");
@@ -516,71 +518,6 @@ public:
     bool pending = false;
     int posted = 0;
     std::int32_t loaded = 0;
-};
-
-// An icon view that holds what it is given and lets a test select and double-click.
-class TFakeIconView : public QWidget, public TIconViewPort {
-public:
-    QWidget* Widget() override { return this; }
-    void SetRole(const views::TIconViewRole& r) override { role = r; }
-    void ClearSelection() override { selected.clear(); }
-    void Clear() override {
-        items.Clear();
-        selected.clear();
-    }
-    void Fill(const store::TConceptList& from) override {
-        items.Assign(from);
-        selected.clear();
-    }
-    void AddItem(const store::TConceptData& item) override { items.AddNew().Assign(item); }
-    void RefreshItems(const store::TConceptData&) override {}
-    void SelectItems(const store::TConceptList&) override {}
-    void MarkSelectedCut() override {}
-    void ClearCutMarks() override {}
-    void EditSelectedLabel() override {}
-    bool SelectOnly(const store::TConceptData& entry) override {
-        selected.clear();
-        for (int i = 0; i < items.Count(); ++i) {
-            if (store::SameConceptData(items[i], entry)) {
-                selected.push_back(i);
-                return true;
-            }
-        }
-        return false;
-    }
-    int ItemCount() const override { return items.Count(); }
-    std::vector<store::TConceptData> SelectedItems() const override {
-        std::vector<store::TConceptData> out;
-        for (const int i : selected) {
-            out.push_back(items[i]);
-        }
-        return out;
-    }
-    void SelectAll() override {}
-    void SetSmallIcons(bool) override {}
-    bool IsEditing() const override { return false; }
-    bool EditorHasSelection() const override { return false; }
-    void SelectAllInEditor() override {}
-    void CommitLabelEdit() override {}
-    void CancelLabelEdit() override {}
-
-    // What a user does: select the items at these places, double-click one.
-    void UserSelects(std::vector<int> at) {
-        selected = std::move(at);
-        OnSelectionChange();
-    }
-    int IndexOf(const QString& title) const {
-        for (int i = 0; i < items.Count(); ++i) {
-            if (FromCp932(items[i].Title()) == title) {
-                return i;
-            }
-        }
-        return -1;
-    }
-
-    store::TConceptList items;
-    std::vector<int> selected;
-    views::TIconViewRole role;
 };
 
 TEST_F(MainForm, IconViewsDriveTheCurrentConcept) {
