@@ -411,6 +411,7 @@ protected:
     }
 
     void mouseMoveEvent(QMouseEvent* event) override {
+        m_frame.m_lastPointer = event->position().toPoint();  // where a drag starting now starts
         QAbstractItemView::mouseMoveEvent(event);
         if (m_bandOrigin.x() >= 0 && state() == DragSelectingState &&
             selectionMode() == ExtendedSelection) {
@@ -1126,8 +1127,7 @@ void TFrameListView::StartDrag() {
         drag->exec(Qt::MoveAction);
         return;
     }
-    TDragConceptListMoveObject* move =
-        BeginMove(m_list->viewport()->mapFromGlobal(QCursor::pos())).release();
+    TDragConceptListMoveObject* move = BeginMove(m_lastPointer).release();
     move->OnFinished = [this](TDragConceptListMoveObject& finished) { FinishMove(finished); };
     drag->setMimeData(move);  // QDrag owns it from here and frees it after the drag
     // The pointer keeps its normal shape: the icons themselves follow it.

@@ -206,6 +206,7 @@ private:
     // The first row of each item (concepts by ConceptNo, mirror images by LinkNo).
     std::unordered_map<std::int64_t, int> m_rowOf;
     Qt::KeyboardModifiers m_mouseDownShift;
+    QPoint m_lastPointer;
     int m_quietSelection = 0;
     bool m_cancellingEdit = false;
     bool m_clearing = false;
