@@ -26,10 +26,12 @@
 #include "concept_transfer.h"
 #include "edit_commands.h"
 #include "file_commands.h"
+#include "list_view.h"
 #include "ontology_tables.h"
 #include "option_dialog.h"
 #include "qt_text.h"
 #include "search_form.h"
+#include "tool_commands.h"
 #include "tree_commands.h"
 #include "workspace_commands.h"
 
@@ -88,6 +90,15 @@ TMainForm::TMainForm(TUserInterface& ui, const QString& settingsPath, QWidget* p
         std::make_unique<TEditCommands>(*m_commands, *this, m_views, *m_transfer, this);
     m_workspaceCommands =
         std::make_unique<TWorkspaceCommands>(*m_commands, *this, m_views, m_settings, *m_seeker);
+    TOptionHooks hooks;
+    hooks.setFontSize = [this](int code) { SetFontSize(code); };
+    hooks.setUseVariousLink = [this](bool use) { SetUseVariousLink(use); };
+    hooks.refreshEditor = [this] {
+        m_context.SetUserName(ToCp932(m_settings.Author()));
+        m_views.editor->RefreshEditor();
+    };
+    m_toolCommands =
+        std::make_unique<TToolCommands>(*m_commands, m_ui, m_settings, std::move(hooks), this);
     m_fileCommands = std::make_unique<TFileCommands>(*m_commands, *this, m_views, m_ui, m_settings,
                                                      *m_store, *m_seeker, this);
     ConnectCommands();
@@ -211,12 +222,17 @@ void TMainForm::BuildLayout() {
     connect(m_pageControl, &QTabWidget::currentChanged, this,
             [this](int index) { RunGuarded([this, index] { OnPageChanged(index); }); });
 
-    // Until their own classes take the places, the views are empty panels.
+    // The concept editor is an empty panel until its own class takes the place.
     m_views.tree = std::make_unique<views::TFrameTreeView>();
     WireTreeView();
-    SetWorkspaceView(std::make_unique<TPlaceholderPane>("FrameListViewWorkSpace"));
-    SetParentsView(std::make_unique<TPlaceholderPane>("FrameListViewParents"));
-    SetChildrenView(std::make_unique<TPlaceholderPane>("FrameListViewChildren"));
+    const auto listView = [](const char* name) {
+        auto view = std::make_unique<views::TFrameListView>();
+        view->setObjectName(name);
+        return view;
+    };
+    SetWorkspaceView(listView("FrameListViewWorkSpace"));
+    SetParentsView(listView("FrameListViewParents"));
+    SetChildrenView(listView("FrameListViewChildren"));
     SetConceptEditor(std::make_unique<TPlaceholderPane>("FrameConceptEdit1"));
 }
 
@@ -364,7 +380,7 @@ void TMainForm::PlacePane(std::unique_ptr<TIconViewPort>& slot, std::unique_ptr<
                           QWidget* panel, bool parents) {
     PlaceView(panel, view->Widget(), m_popupParentView);
     WireIconView(*view);
-    view->SetRole({false, false, true});
+    view->SetRole({false, false, true, parents});
     view->SetSmallIcons(m_settings.ParentViewSmallIcon());
     TIconViewPort* pane = view.get();
     view->OnSelectionChange = [this, pane, parents] {
@@ -483,13 +499,6 @@ void TMainForm::ConnectCommands() {
     c.Connect("BrowseGoBack", [this] { m_history.Back(); });
     c.Connect("BrowseGoForward", [this] { m_history.Forward(); });
     c.Connect("EditFind", [this] { EditFindExecute(); });
-    c.Connect("ToolOption", [this] { ToolOptionExecute(); });
-    c.Connect("HelpBrowse", [this] { HelpBrowseExecute(); });
-    c.Connect("HelpVersion", [this] { HelpVersionExecute(); });
-    for (const TCommandName name :
-         std::initializer_list<TCommandName>{"ToolOption", "HelpVersion", "HelpBrowse"}) {
-        c.Enable(name, true);
-    }
 }
 
 bool TMainForm::RunGuarded(const std::function<void()>& body) {
@@ -876,43 +885,19 @@ void TMainForm::EditFindExecute() {
 }
 
 void TMainForm::ToolOptionExecute() {
-    TOptionHooks hooks;
-    hooks.setFontSize = [this](int code) { SetFontSize(code); };
-    hooks.setUseVariousLink = [this](bool use) { SetUseVariousLink(use); };
-    hooks.refreshEditor = [this] {
-        m_context.SetUserName(ToCp932(m_settings.Author()));
-        m_views.editor->RefreshEditor();
-    };
-    RunOptionDialog(m_ui, m_settings, hooks, this);
-}
-
-QString TMainForm::HelpFilePath() {
-    // Beside the program in the build tree; under share/ once installed.
-    const QDir programDir(QCoreApplication::applicationDirPath());
-    const QString beside = programDir.filePath("help/index.html");
-    const QString installed = programDir.filePath("../share/velmora/help/index.html");
-    return !QFileInfo::exists(beside) && QFileInfo::exists(installed) ? QDir::cleanPath(installed)
-                                                                      : beside;
+    m_toolCommands->ToolOptionExecute();
 }
 
 void TMainForm::HelpBrowseExecute() {
-    const QString path = HelpFilePath();
-    if (QFileInfo::exists(path)) {
-        if (!m_ui.OpenWithDesktop(path)) {
-            m_ui.Ask(TMessageKind::Error, TButtons::Ok,
-                     "ヘルプを開くプログラムが見つかりません."
-                     "\nブラウザで次のファイルを開いてください:\n" +
-                         QDir::toNativeSeparators(path));
-        }
-        return;
-    }
-    m_ui.Ask(TMessageKind::Error, TButtons::OkCancel,
-             "ヘルプファイル\"help/index.html\"がみつかりません.");
+    m_toolCommands->HelpBrowseExecute();
 }
 
 void TMainForm::HelpVersionExecute() {
-    TAboutBox box(this);
-    m_ui.RunModal(box);
+    m_toolCommands->HelpVersionExecute();
+}
+
+QString TMainForm::HelpFilePath() {
+    return TToolCommands::HelpFilePath();
 }
 
 // ---- Window events -----------------------------------------------------------------------

@@ -2,7 +2,8 @@
 // the parents and children panes and the concept editor; owns the loaded ontology, the browse
 // history, the settings, the store and the seek service; makes one concept current and shows
 // it everywhere (navigation); keeps the undo steps; and starts and shuts down. The commands
-// live in units beside it (TTreeCommands, TEditCommands, TWorkspaceCommands, TFileCommands),
+// live in units beside it (TTreeCommands, TEditCommands, TWorkspaceCommands, TFileCommands,
+// TToolCommands; TConceptTransfer for drops and pastes),
 // which reach the window only through TCommandHost; the entry points named here call into them.
 //
 // Every command runs under the general error handler: an exception it raises is shown in an
@@ -52,6 +53,7 @@ using views::TTreeViewPort;
 class TConceptTransfer;
 class TEditCommands;
 class TFileCommands;
+class TToolCommands;
 class TTreeCommands;
 class TWorkspaceCommands;
 
@@ -220,6 +222,7 @@ private:
     std::unique_ptr<TEditCommands> m_editCommands;
     std::unique_ptr<TWorkspaceCommands> m_workspaceCommands;
     std::unique_ptr<TFileCommands> m_fileCommands;
+    std::unique_ptr<TToolCommands> m_toolCommands;
 
     QString m_statusText;  // the status line's own text, under passing hints
     // The parents' and the children's pane heights as read, until the edit page has a size.
