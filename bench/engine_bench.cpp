@@ -1,11 +1,13 @@
 // Hierarchy engine figures on an ontology of a million concepts: the children of a concept with
 // 10,000 children, a 10,000-item level that needs renumbering, the has-children test, the top
-// concept, the cycle check of a move deep in the tree, copying a 10,000-concept subtree and the
-// save-time checks over 100,000 mirror images.
+// concept, the cycle check of a move deep in the tree, copying a 10,000-concept subtree, the
+// save-time checks over 100,000 mirror images, and the data side of the workspace's heavy
+// commands: deleting a subtree of 100,000 concepts and merging two concepts of 10,000 children.
 
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -22,6 +24,7 @@ using store::TValue;
 constexpr std::int32_t kConcepts = 1'000'000;
 constexpr std::int32_t kWide = 10'000;
 constexpr std::int32_t kImages = 100'000;
+constexpr std::int32_t kBig = 100'000;
 
 struct TOntologyUnderTest {
     store::TSimpleStoreContext context;
@@ -31,6 +34,7 @@ struct TOntologyUnderTest {
     std::int32_t wide = 0;      // a concept with kWide children numbered 1..kWide
     std::int32_t unplaced = 0;  // a concept with kWide children all at 10000
     std::int32_t subtree = 0;   // the root of a subtree of kWide concepts
+    std::int32_t big = 0;       // the root of a subtree of kBig concepts
     std::int32_t deep = 0;      // a leaf deep in the random part
     std::int32_t deepTarget = 0;
 
@@ -56,6 +60,12 @@ struct TOntologyUnderTest {
         for (std::int32_t i = 1; i < kWide; ++i) {
             const std::int32_t parent = members[rng() % members.size()];
             members.push_back(Append("s" + std::to_string(i), parent, ++childCount[parent]));
+        }
+        big = Append("big", top, 4);
+        std::vector<std::int32_t> bigMembers{big};
+        for (std::int32_t i = 1; i < kBig; ++i) {
+            const std::int32_t parent = bigMembers[rng() % bigMembers.size()];
+            bigMembers.push_back(Append("b" + std::to_string(i), parent, ++childCount[parent]));
         }
         // The rest: each under a random earlier concept of the random part, so depth grows
         // like a logarithm of the size with a long tail.
@@ -86,18 +96,8 @@ struct TOntologyUnderTest {
         }
     }
 
-    std::vector<int> SavePoint() {
-        std::vector<int> points;
-        for (store::TTable* table : store.Tables()) {
-            points.push_back(table->SavePoint());
-        }
-        return points;
-    }
-    void RollBack(const std::vector<int>& points) {
-        for (std::size_t i = 0; i < points.size(); ++i) {
-            store.Tables()[i]->SetSavePoint(points[i]);
-        }
-    }
+    std::unique_ptr<store::TSavePoint> SavePoint() { return store.TakeSavePoint({}); }
+    void RollBack(const std::unique_ptr<store::TSavePoint>& point) { store.RollBackTo(*point); }
 };
 
 TOntologyUnderTest& Shared() {
@@ -189,6 +189,42 @@ void BM_CopySubtreeOf10k(benchmark::State& state) {
     state.counters["concepts"] = kWide;
 }
 BENCHMARK(BM_CopySubtreeOf10k)->Unit(benchmark::kMillisecond);
+
+// The delete command on a subtree of 100,000 concepts (the concepts, their labels' links and
+// mirror images all go), and its undo.
+void BM_DeleteSubtreeOf100k(benchmark::State& state) {
+    TOntologyUnderTest& o = Shared();
+    TConceptData item;
+    item.SetConceptNo(o.big);
+    for (auto _ : state) {
+        const auto point = o.SavePoint();
+        o.store.DeleteItem(item);
+        state.PauseTiming();
+        o.RollBack(point);
+        state.ResumeTiming();
+    }
+    state.counters["concepts"] = kBig;
+}
+BENCHMARK(BM_DeleteSubtreeOf100k)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The merge command on two concepts that carry 10,000 children each.
+void BM_MergeTwoConceptsOf10kChildren(benchmark::State& state) {
+    TOntologyUnderTest& o = Shared();
+    TConceptList items;
+    items.AddNew().SetConceptNo(o.wide);
+    items.AddNew().SetConceptNo(o.unplaced);
+    for (auto _ : state) {
+        const auto point = o.SavePoint();
+        TConceptData merged;
+        o.store.MergeConcepts(items, &merged);
+        benchmark::DoNotOptimize(merged.ConceptNo());
+        state.PauseTiming();
+        o.RollBack(point);
+        state.ResumeTiming();
+    }
+    state.counters["children"] = 2 * kWide;
+}
+BENCHMARK(BM_MergeTwoConceptsOf10kChildren)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_SupportChecksOver100kImages(benchmark::State& state) {
     TOntologyUnderTest& o = Shared();

@@ -54,8 +54,7 @@ bool CanCut(const TEditContext& c) {
 
 constexpr TEditRule kEditRules[] = {
     {"EditCut", CanCut},
-    // Deleting items comes with the delete command; until then it deletes text only.
-    {"EditDelete", [](const TEditContext& c) { return c.textCtx && c.textSel; }},
+    {"EditDelete", CanCut},
     {"EditCopy",
      [](const TEditContext& c) { return (c.itemCtx && c.hasItem) || (c.textCtx && c.textSel); }},
     {"EditPaste",
@@ -68,8 +67,14 @@ constexpr TEditRule kEditRules[] = {
 }  // namespace
 
 TEditCommands::TEditCommands(TCommandSet& commands, TCommandHost& host, TViewSet& views,
-                             TConceptTransfer& transfer, QWidget* window)
-    : m_commands(commands), m_host(host), m_views(views), m_transfer(transfer), m_window(window) {
+                             TConceptTransfer& transfer, TWorkspaceCommands& workspace,
+                             QWidget* window)
+    : m_commands(commands),
+      m_host(host),
+      m_views(views),
+      m_transfer(transfer),
+      m_workspace(workspace),
+      m_window(window) {
     commands.Connect("EditCut", [this] { EditCutExecute(); });
     commands.Connect("EditCopy", [this] { EditCopyExecute(); });
     commands.Connect("EditPaste", [this] { EditPasteExecute(); });
@@ -225,7 +230,18 @@ void TEditCommands::EditPasteExecute() {
 }
 
 void TEditCommands::EditDeleteExecute() {
-    EditFocusedText(TTextEdit::kDelete);
+    const TEditFocus f = ClassifyFocus();
+    if (f.kind == TEditFocus::TKind::Items && f.iconView != nullptr) {
+        store::TConceptList items;
+        for (const store::TConceptData& item : f.iconView->SelectedItems()) {
+            items.AddNew().Assign(item);
+        }
+        m_workspace.DeleteConcepts(items);
+    } else if (f.kind == TEditFocus::TKind::Items) {
+        m_workspace.DeleteConcepts(*m_views.tree->GetSelectedList());
+    } else if (!EditFocusedText(TTextEdit::kDelete)) {
+        throw store::EVelmoraError(kNoTarget);
+    }
 }
 
 void TEditCommands::EditSelectAllExecute() {

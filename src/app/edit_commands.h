@@ -12,6 +12,7 @@
 #include "commands.h"
 #include "concept_transfer.h"
 #include "view_set.h"
+#include "workspace_commands.h"
 
 class QWidget;
 
@@ -48,7 +49,7 @@ class TEditCommands {
 public:
     // REQUIRES: every argument outlives the unit; window is the main window.
     TEditCommands(TCommandSet& commands, TCommandHost& host, TViewSet& views,
-                  TConceptTransfer& transfer, QWidget* window);
+                  TConceptTransfer& transfer, TWorkspaceCommands& workspace, QWidget* window);
 
     TEditFocus ClassifyFocus() const;
     TEditContext Context() const;
@@ -71,6 +72,7 @@ private:
     TCommandHost& m_host;
     TViewSet& m_views;
     TConceptTransfer& m_transfer;
+    TWorkspaceCommands& m_workspace;
     QWidget* m_window;
     // What the poll saw last.
     QPointer<QWidget> m_pollControl;

@@ -86,10 +86,10 @@ TMainForm::TMainForm(TUserInterface& ui, const QString& settingsPath, QWidget* p
     m_treeCommands =
         std::make_unique<TTreeCommands>(*m_commands, *this, *m_views.tree, *m_store, *m_seeker);
     m_transfer = std::make_unique<TConceptTransfer>(*this, m_views, *m_store, *m_seeker, m_ui);
-    m_editCommands =
-        std::make_unique<TEditCommands>(*m_commands, *this, m_views, *m_transfer, this);
-    m_workspaceCommands =
-        std::make_unique<TWorkspaceCommands>(*m_commands, *this, m_views, m_settings, *m_seeker);
+    m_workspaceCommands = std::make_unique<TWorkspaceCommands>(
+        *m_commands, *this, m_views, *m_treeCommands, m_ui, m_settings, *m_store, *m_seeker, this);
+    m_editCommands = std::make_unique<TEditCommands>(*m_commands, *this, m_views, *m_transfer,
+                                                     *m_workspaceCommands, this);
     TOptionHooks hooks;
     hooks.setFontSize = [this](int code) { SetFontSize(code); };
     hooks.setUseVariousLink = [this](bool use) { SetUseVariousLink(use); };

@@ -42,12 +42,14 @@ public:
     // A retitling in place, in the tree or an icon view: a save point, "タイトル未設定" for an
     // empty text, the title stored (every view follows), characters lost to code page 932 told.
     void RetitleConcept(store::TConceptData& item, const QString& text);
+    // Drops the loaded nodes of mirror images whose records are gone; a level left empty loses
+    // its expand button.
+    void RemoveDeletedMirrorNodes();
 
 private:
     // A move command: a save point, the move, and a refused cycle rolled back.
     void RunMove(const std::function<void()>& move);
     void MoveNodeAfter(views::TConceptNode* node, views::TConceptNode* anchor);
-    void RemoveDeletedMirrorNodes();
     void OnTreeDrop(views::TConceptNode& source, views::TConceptNode& target, bool lowerHalf);
     void OnTitleEdited(views::TConceptNode& node, const QString& text);
     void OnItemsThrown(const store::TConceptList& items, views::TConceptNode& target);

@@ -182,4 +182,9 @@ int ImageIndex(const store::TConceptData& data) {
     return 2 + 2 * LinkTypePictureIndex(data.LinkCode) + dimmed;
 }
 
+const QIcon& RelationPicture(int linkCode) {
+    // The tree's pair for a relation: the bright arrow first.
+    return TreeImageList()[static_cast<std::size_t>(2 + 2 * LinkTypePictureIndex(linkCode))];
+}
+
 }  // namespace velmora::views

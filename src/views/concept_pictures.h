@@ -43,5 +43,8 @@ int ListImageIndex(const store::TConceptData& data, bool parentsPane);
 // The index of a relation's picture among the relation pictures: link codes 1 to 10 give 0 to 9,
 // higher codes share 9 (and codes below 1, which no stored relation has, 0).
 int LinkTypePictureIndex(int linkCode);
+// A relation's picture, 16 × 16: its downward arrow in the relation's colour, as the tree shows
+// a mirror image of that relation.
+const QIcon& RelationPicture(int linkCode);
 
 }  // namespace velmora::views

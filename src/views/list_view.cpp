@@ -969,6 +969,15 @@ std::vector<store::TConceptData> TFrameListView::SelectedItems() const {
     return items;
 }
 
+std::vector<store::TConceptData> TFrameListView::Items() const {
+    std::vector<store::TConceptData> items;
+    items.reserve(static_cast<std::size_t>(m_model->Count()));
+    for (int row = 0; row < m_model->Count(); ++row) {
+        items.push_back(m_model->Item(row).Data());
+    }
+    return items;
+}
+
 TConceptListItem* TFrameListView::FindItem(const store::TConceptData& data) {
     const std::vector<int> selected = SelectedRows();
     if (!selected.empty() && store::SameConceptData(m_model->Item(selected.front()).Data(), data)) {

@@ -154,6 +154,7 @@ public:
     void SelectItems(const store::TConceptList& items) override;
     int ItemCount() const override { return m_model->Count(); }
     std::vector<store::TConceptData> SelectedItems() const override;
+    std::vector<store::TConceptData> Items() const override;
     void SelectAll() override;
     void SetSmallIcons(bool small) override;
     void MarkSelectedCut() override;

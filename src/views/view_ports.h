@@ -108,6 +108,8 @@ public:
     virtual void SelectItems(const store::TConceptList& items) = 0;
     virtual int ItemCount() const = 0;
     virtual std::vector<store::TConceptData> SelectedItems() const = 0;
+    // Every item in index order.
+    virtual std::vector<store::TConceptData> Items() const = 0;
     virtual void SelectAll() = 0;
     virtual void SetSmallIcons(bool small) = 0;
     // The cut mark: the selected items drawn dimmed until the next clipboard operation.
@@ -168,6 +170,7 @@ public:
     void SelectItems(const store::TConceptList&) override {}
     int ItemCount() const override { return 0; }
     std::vector<store::TConceptData> SelectedItems() const override { return {}; }
+    std::vector<store::TConceptData> Items() const override { return {}; }
     void SelectAll() override {}
     void SetSmallIcons(bool) override {}
     void MarkSelectedCut() override {}

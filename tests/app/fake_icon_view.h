@@ -16,6 +16,7 @@ using views::TIconViewPort;
 // An icon view that holds what it is given and lets a test select and double-click.
 class TFakeIconView : public QWidget, public TIconViewPort {
 public:
+    TFakeIconView() { setFocusPolicy(Qt::StrongFocus); }
     QWidget* Widget() override { return this; }
     void SetRole(const views::TIconViewRole& r) override { role = r; }
     void ClearSelection() override { selected.clear(); }
@@ -57,6 +58,13 @@ public:
     std::vector<store::TConceptData> SelectedItems() const override {
         std::vector<store::TConceptData> out;
         for (const int i : selected) {
+            out.push_back(items[i]);
+        }
+        return out;
+    }
+    std::vector<store::TConceptData> Items() const override {
+        std::vector<store::TConceptData> out;
+        for (int i = 0; i < items.Count(); ++i) {
             out.push_back(items[i]);
         }
         return out;
