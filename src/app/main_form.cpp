@@ -563,6 +563,10 @@ void TMainForm::ShowConcept(const store::TConceptData& item, bool keepTree, bool
         m_views.workspace->Fill(m_seeker->GetItems());
         m_views.workspace->SelectOnly(item);
     }
+    // The views select without telling (no selection event while they are filled), so the
+    // commands that follow their selection are brought up to date here.
+    UpdateWorkspaceCommands(IsWorkspacePageCurrent());
+    UpdateEditCommands();
 
     if (!keepTree) {
         QWidget* tree = m_views.tree->Widget();

@@ -256,6 +256,22 @@ TEST_F(WorkspaceCommands, DuplicateAndMergeAreOfferedForConceptsBelowTheTopLevel
     EXPECT_FALSE(offered("WorkspaceAddNode"));
 }
 
+TEST_F(WorkspaceCommands, CommandsFollowTheItemTheWindowSelectsAsWellAsTheUsersChoice) {
+    form->SetUseVariousLink(true);
+    Show(kUruchi);  // selected by the window, not by the user
+    EXPECT_TRUE(form->Command("WorkspaceDivide")->isEnabled());
+    EXPECT_FALSE(form->Command("WorkspaceEditLinkType")->isEnabled());
+    ui.answers = {TAnswer::Yes};
+    Select({kUruchi});
+    Run("WorkspaceCreateMirrorImage");
+    store::TConceptData image;
+    image.Assign(ws->SelectedItems().front());
+    Show(kMochi);
+    form->GoToConcept(nullptr, image, false, false);
+    EXPECT_FALSE(form->Command("WorkspaceDivide")->isEnabled());
+    EXPECT_TRUE(form->Command("WorkspaceEditLinkType")->isEnabled());
+}
+
 TEST_F(WorkspaceCommands, MergeMakesOneConceptCurrentAndTheTreeHasNoStaleNodes) {
     Show(kUruchi);
     Select({kUruchi, kMochi});
