@@ -13,6 +13,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <utility>
 
 #include "concept_pictures.h"
@@ -179,6 +180,9 @@ QWidget* TAboutOntologyDlg::CreateLinkTypePage() {
     m_list->setHorizontalHeaderLabels({QStringLiteral(u"ラベル"), QStringLiteral(u"説明")});
     m_list->setShowGrid(true);
     m_list->verticalHeader()->hide();
+    // Rows as tight as a report list's: one line of text or one picture.
+    m_list->verticalHeader()->setDefaultSectionSize(
+        std::max(fontMetrics().height(), views::kSmallPictureSize) + 6);
     m_list->horizontalHeader()->setHighlightSections(false);
     m_list->horizontalHeader()->setStretchLastSection(true);
     m_list->setColumnWidth(0, kLabelColumnWidth);
