@@ -52,7 +52,11 @@ TFormLinkType::TFormLinkType(const std::vector<TLinkTypeRowView>& rows, QWidget*
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setMinimumHeight(60);
-    m_list->setStyleSheet("QTreeView::item { border: 1px solid palette(midlight); }");
+    // Grid lines between the cells; the selected row keeps the usual highlight.
+    m_list->setStyleSheet(
+        "QTreeView::item { border: 1px solid palette(midlight); }"
+        "QTreeView::item:selected { background: palette(highlight);"
+        " color: palette(highlighted-text); }");
     int number = 0;
     for (const TLinkTypeRowView& row : rows) {
         auto* item =
