@@ -27,6 +27,7 @@
 #include "edit_commands.h"
 #include "file_commands.h"
 #include "list_view.h"
+#include "ontology_config_command.h"
 #include "ontology_tables.h"
 #include "option_dialog.h"
 #include "qt_text.h"
@@ -99,6 +100,8 @@ TMainForm::TMainForm(TUserInterface& ui, const QString& settingsPath, QWidget* p
     };
     m_toolCommands =
         std::make_unique<TToolCommands>(*m_commands, m_ui, m_settings, std::move(hooks), this);
+    m_ontologyConfigCommand = std::make_unique<TOntologyConfigCommand>(
+        *m_commands, *this, m_ui, *m_store, [this] { m_views.editor->RefreshEditor(); }, this);
     m_fileCommands = std::make_unique<TFileCommands>(*m_commands, *this, m_views, m_ui, m_settings,
                                                      *m_store, *m_seeker, this);
     ConnectCommands();

@@ -53,6 +53,7 @@ using views::TTreeViewPort;
 class TConceptTransfer;
 class TEditCommands;
 class TFileCommands;
+class TOntologyConfigCommand;
 class TToolCommands;
 class TTreeCommands;
 class TWorkspaceCommands;
@@ -223,6 +224,7 @@ private:
     std::unique_ptr<TWorkspaceCommands> m_workspaceCommands;
     std::unique_ptr<TFileCommands> m_fileCommands;
     std::unique_ptr<TToolCommands> m_toolCommands;
+    std::unique_ptr<TOntologyConfigCommand> m_ontologyConfigCommand;
 
     QString m_statusText;  // the status line's own text, under passing hints
     // The parents' and the children's pane heights as read, until the edit page has a size.
