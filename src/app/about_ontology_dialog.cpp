@@ -263,15 +263,12 @@ void TAboutOntologyDlg::FillLinkTypes(std::int32_t selectCode) {
     m_list->setRowCount(0);
     m_list->selectionModel()->clear();
     m_list->setRowCount(static_cast<int>(rows.size()));
-    const std::vector<QIcon>& pictures = views::TreeImageList();
     int selectRow = -1;
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
         const store::TLinkTypeRow& row = rows[static_cast<std::size_t>(r)];
         auto* label = new QTableWidgetItem(OneLine(row.LinkTitle));
         label->setData(kCodeRole, row.LinkCode);
-        // The relation's bright arrow among the tree's pictures, as the tree shows it.
-        label->setIcon(
-            pictures[static_cast<std::size_t>(2 + 2 * views::LinkTypePictureIndex(row.LinkCode))]);
+        label->setIcon(views::RelationPicture(row.LinkCode));
         auto* comment = new QTableWidgetItem(OneLine(row.Comment));
         for (QTableWidgetItem* item : {label, comment}) {
             item->setForeground(textBrush);
