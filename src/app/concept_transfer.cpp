@@ -30,6 +30,50 @@ TConceptTransfer::TConceptTransfer(TCommandHost& host, TViewSet& views, store::T
                                    engine::TDataModuleSeeker& seeker, TUserInterface& ui)
     : m_host(host), m_views(views), m_store(store), m_seeker(seeker), m_ui(ui) {}
 
+void TConceptTransfer::Attach(
+    views::TIconViewPort& view, const TCommandSet& commands,
+    std::function<void(store::TConceptData& item, const QString& text)> retitle) {
+    views::TIconViewPort* port = &view;
+    const TCommandSet* guard = &commands;
+    view.OnDropItems = [this, port, guard](const store::TConceptList& items,
+                                           const store::TConceptData* target) {
+        guard->RunGuarded([&] { DropItems(*port, items, target, false); });
+    };
+    view.OnItemsPlaced = [this, guard](const store::TConceptList& placed) {
+        guard->RunGuarded([&] { StorePlacedItems(placed); });
+    };
+    view.OnItemsMoved = [this, guard](const store::TConceptList& moved) {
+        guard->RunGuarded([&] { StoreMovedItems(moved); });
+    };
+    view.OnTitleEdited = [guard, retitle = std::move(retitle)](const store::TConceptData& item,
+                                                               const QString& text) {
+        guard->RunGuarded([&] {
+            store::TConceptData retitled;
+            retitled.Assign(item);
+            retitle(retitled, text);
+        });
+    };
+    view.OnStatusText = [this](const QString& text) { m_host.SetStatusText(text); };
+    view.OnClipboardKey = [this, port, guard](views::TClipboardKey key) {
+        guard->RunGuarded([&] {
+            switch (key) {
+                case views::TClipboardKey::Cut:
+                    CutFromView(*port);
+                    break;
+                case views::TClipboardKey::Copy:
+                    CopyFromView(*port);
+                    break;
+                case views::TClipboardKey::Paste:
+                    PasteIntoView(*port);
+                    break;
+            }
+        });
+    };
+    view.OnIsTopConcept = [this](const store::TConceptData& item) {
+        return m_host.Ontology() != nullptr && m_host.IsTopConcept(item);
+    };
+}
+
 void TConceptTransfer::DropItems(views::TIconViewPort& view, const store::TConceptList& items,
                                  const store::TConceptData* target, bool copy) {
     const store::TConceptData* currentEntry = m_host.CurrentConcept();

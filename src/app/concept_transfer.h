@@ -8,7 +8,10 @@
 // pane a further child, through new mirror images.
 #pragma once
 
+#include <functional>
+
 #include "command_host.h"
+#include "commands.h"
 #include "data_module.h"
 #include "seeker.h"
 #include "user_interface.h"
@@ -21,6 +24,11 @@ public:
     // REQUIRES: every argument outlives the unit.
     TConceptTransfer(TCommandHost& host, TViewSet& views, store::TDataModule1& store,
                      engine::TDataModuleSeeker& seeker, TUserInterface& ui);
+
+    // Takes what view reports, run under the commands' error handler: drops and clipboard keys,
+    // positions, status texts; retitlings go to retitle.
+    void Attach(views::TIconViewPort& view, const TCommandSet& commands,
+                std::function<void(store::TConceptData& item, const QString& text)> retitle);
 
     // The effect of a drop or a paste on view (one of the three icon views); target is the
     // item hit, or null for the empty area or a paste.

@@ -83,10 +83,12 @@ TMainForm::TMainForm(TUserInterface& ui, const QString& settingsPath, QWidget* p
 
     m_commands = std::make_unique<TCommandSet>(
         this, [this](const std::function<void()>& body) { return RunGuarded(body); });
+    // The views report drops and clipboard keys to the transfer unit from the moment they are
+    // placed.
+    m_transfer = std::make_unique<TConceptTransfer>(*this, m_views, *m_store, *m_seeker, m_ui);
     BuildLayout();
     m_treeCommands =
         std::make_unique<TTreeCommands>(*m_commands, *this, *m_views.tree, *m_store, *m_seeker);
-    m_transfer = std::make_unique<TConceptTransfer>(*this, m_views, *m_store, *m_seeker, m_ui);
     m_workspaceCommands = std::make_unique<TWorkspaceCommands>(
         *m_commands, *this, m_views, *m_treeCommands, m_ui, m_settings, *m_store, *m_seeker, this);
     m_editCommands = std::make_unique<TEditCommands>(*m_commands, *this, m_views, *m_transfer,
@@ -302,46 +304,11 @@ void TMainForm::WireTreeView() {
     };
 }
 
-// What every icon view hands back, whatever its role: drops and clipboard keys, positions,
-// retitlings, status texts.
+// What every icon view hands back, whatever its role, goes to the transfer unit.
 void TMainForm::WireIconView(TIconViewPort& view) {
-    TIconViewPort* port = &view;
-    view.OnDropItems = [this, port](const store::TConceptList& items,
-                                    const store::TConceptData* target) {
-        RunGuarded([&] { m_transfer->DropItems(*port, items, target, false); });
-    };
-    view.OnItemsPlaced = [this](const store::TConceptList& placed) {
-        RunGuarded([&] { m_transfer->StorePlacedItems(placed); });
-    };
-    view.OnItemsMoved = [this](const store::TConceptList& moved) {
-        RunGuarded([&] { m_transfer->StoreMovedItems(moved); });
-    };
-    view.OnTitleEdited = [this](const store::TConceptData& item, const QString& text) {
-        RunGuarded([&] {
-            store::TConceptData retitled;
-            retitled.Assign(item);
-            m_treeCommands->RetitleConcept(retitled, text);
-        });
-    };
-    view.OnStatusText = [this](const QString& text) { SetStatusText(text); };
-    view.OnClipboardKey = [this, port](views::TClipboardKey key) {
-        RunGuarded([&] {
-            switch (key) {
-                case views::TClipboardKey::Cut:
-                    m_transfer->CutFromView(*port);
-                    break;
-                case views::TClipboardKey::Copy:
-                    m_transfer->CopyFromView(*port);
-                    break;
-                case views::TClipboardKey::Paste:
-                    m_transfer->PasteIntoView(*port);
-                    break;
-            }
-        });
-    };
-    view.OnIsTopConcept = [this](const store::TConceptData& item) {
-        return m_ontology != nullptr && IsTopConcept(item);
-    };
+    m_transfer->Attach(view, *m_commands, [this](store::TConceptData& item, const QString& text) {
+        m_treeCommands->RetitleConcept(item, text);
+    });
 }
 
 void TMainForm::SetWorkspaceView(std::unique_ptr<TIconViewPort> view) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "ontology_properties.h"
 #include "ontology_tables.h"
 
 namespace velmora::cli {
@@ -12,8 +13,6 @@ using store::TCursor;
 using store::TDateTime;
 
 namespace {
-
-constexpr std::string_view kSeparator = "    --------------------------------------";
 
 std::string TwoDigits(int n) {
     char buffer[8];
@@ -83,26 +82,6 @@ private:
 
 }  // namespace
 
-TLastEdit FindLastEdit(store::TDataModule1& store) {
-    TCursor concepts;
-    concepts.CloneCursor(store.DtStOriginalConcepts, false);
-    concepts.SetIndexFieldNames(store::kConceptsDefaultIndex);
-    const store::TField no = concepts.FieldByName(store::kFieldRecordNo);
-    const store::TField edited = concepts.FieldByName(store::kFieldDateEdition);
-    const store::TField editor = concepts.FieldByName(store::kFieldEditor);
-    TLastEdit last;
-    for (concepts.First(); !concepts.Eof(); concepts.Next()) {
-        const TDateTime when = edited.AsDateTime();
-        if (!last.Found || when > last.When) {
-            last.Found = true;
-            last.When = when;
-            last.ConceptNo = no.AsInteger();
-            last.Editor = editor.AsString();
-        }
-    }
-    return last;
-}
-
 std::string DateTimeText(TDateTime moment) {
     const store::TCivilTime c = moment.ToCivil();
     return std::to_string(c.Year) + "/" + TwoDigits(c.Month) + "/" + TwoDigits(c.Day) + " " +
@@ -111,24 +90,14 @@ std::string DateTimeText(TDateTime moment) {
 
 std::vector<std::string> InformationLines(store::TDataModule1& store,
                                           const store::TOntology& ontology, TTerminalText& text) {
-    const TLastEdit last = FindLastEdit(store);
-    const auto count = [](TCursor& table) { return std::to_string(table.RecordCount()); };
-    return {
-        "",
-        "  " + OneLine(text.ToTerminal(ontology.Title())),
-        "",
-        std::string(kSeparator),
-        "    概念項目数:    " + count(store.DtStOriginalConcepts),
-        "    鏡像項目数:    " + count(store.DtStOriginalNetWork),
-        "    登録言語ラベル数:    " + count(store.DtStOriginalTerms),
-        std::string(kSeparator),
-        "    作成者:    \"" + OneLine(text.ToTerminal(ontology.Creator())) + "\"",
-        "    作成日時:    " + OneLine(text.ToTerminal(ontology.CreatedDay())),
-        std::string(kSeparator),
-        "    最終編集者:    \"" + OneLine(text.ToTerminal(last.Editor)) + "\"",
-        "    最終編集日時:    " + (last.Found ? DateTimeText(last.When) : std::string()),
-        std::string(kSeparator),
-    };
+    // The properties dialog's own lines, for the terminal: each on one line, in UTF-8.
+    // The time is digits only: the same text in code page 932.
+    std::vector<std::string> lines = store::OntologyInformationLines(
+        store, ontology, [](TDateTime moment) { return DateTimeText(moment); });
+    for (std::string& line : lines) {
+        line = OneLine(text.ToTerminal(line));
+    }
+    return lines;
 }
 
 void WriteMetadata(const store::TOntology& ontology, TTerminalText& text, std::ostream& out) {

@@ -17,16 +17,6 @@
 
 namespace velmora::cli {
 
-// The concept with the latest DATE_EDITION, scanning the concept table in its own order
-// (ascending RECORD_NO): on a tie the first one wins. Found is false for an empty table.
-struct TLastEdit {
-    bool Found = false;
-    std::int32_t ConceptNo = 0;
-    std::string Editor;  // code page 932
-    store::TDateTime When;
-};
-TLastEdit FindLastEdit(store::TDataModule1& store);
-
 // "2024/04/01 09:05:03" and "09:05:03".
 std::string DateTimeText(store::TDateTime moment);
 using store::TimeOfDayText;
