@@ -25,6 +25,7 @@
 #include "code_page.h"
 #include "concept_transfer.h"
 #include "edit_commands.h"
+#include "exchange_commands.h"
 #include "file_commands.h"
 #include "list_view.h"
 #include "ontology_config_command.h"
@@ -91,6 +92,8 @@ TMainForm::TMainForm(TUserInterface& ui, const QString& settingsPath, QWidget* p
         std::make_unique<TTreeCommands>(*m_commands, *this, *m_views.tree, *m_store, *m_seeker);
     m_workspaceCommands = std::make_unique<TWorkspaceCommands>(
         *m_commands, *this, m_views, *m_treeCommands, m_ui, m_settings, *m_store, *m_seeker, this);
+    m_exchangeCommands = std::make_unique<TExchangeCommands>(*m_commands, *this, m_views, m_ui,
+                                                             *m_store, *m_seeker, m_context, this);
     m_editCommands = std::make_unique<TEditCommands>(*m_commands, *this, m_views, *m_transfer,
                                                      *m_workspaceCommands, this);
     TOptionHooks hooks;

@@ -52,6 +52,7 @@ using views::TTreeViewPort;
 
 class TConceptTransfer;
 class TEditCommands;
+class TExchangeCommands;
 class TFileCommands;
 class TOntologyConfigCommand;
 class TToolCommands;
@@ -222,6 +223,7 @@ private:
     std::unique_ptr<TTreeCommands> m_treeCommands;
     std::unique_ptr<TEditCommands> m_editCommands;
     std::unique_ptr<TWorkspaceCommands> m_workspaceCommands;
+    std::unique_ptr<TExchangeCommands> m_exchangeCommands;
     std::unique_ptr<TFileCommands> m_fileCommands;
     std::unique_ptr<TToolCommands> m_toolCommands;
     std::unique_ptr<TOntologyConfigCommand> m_ontologyConfigCommand;

@@ -609,7 +609,7 @@ std::int32_t TCsvImportWizard::BaseParent() {
     throw store::EVelmoraError("BUG: FormCloseのエラー; in RadioButton");
 }
 
-TCsvImportResult TCsvImportWizard::Import() {
+TCsvImportResult TCsvImportWizard::Import(const std::function<void(int, int)>& progress) {
     if (const std::optional<std::string> message = Validate()) {
         throw store::EVelmoraError(*message);
     }
@@ -640,18 +640,20 @@ TCsvImportResult TCsvImportWizard::Import() {
         m_store.StampIdentifier();
         const std::int32_t no = concepts.FieldByName(store::kFieldRecordNo).AsInteger();
         result.Concepts.push_back(no);
-        if (!withLabels) {
-            continue;
+        if (withLabels) {
+            for (const std::string& label :
+                 SplitLabels(FieldValue(TCsvField::Labels, i), m_separator)) {
+                bool newTerm = false;
+                if (m_store.AddLabelToConcept(no, label, &newTerm)) {
+                    ++result.Associations;
+                }
+                if (newTerm) {
+                    ++result.NewLabels;
+                }
+            }
         }
-        for (const std::string& label :
-             SplitLabels(FieldValue(TCsvField::Labels, i), m_separator)) {
-            bool newTerm = false;
-            if (m_store.AddLabelToConcept(no, label, &newTerm)) {
-                ++result.Associations;
-            }
-            if (newTerm) {
-                ++result.NewLabels;
-            }
+        if (progress) {
+            progress(i + 1, rows);
         }
     }
 

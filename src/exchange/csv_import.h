@@ -17,6 +17,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -215,8 +216,9 @@ public:
     // The first failing check's message, or nullopt when the import may run.
     std::optional<std::string> Validate() const;
     // Creates the concepts. Validates first and raises EVelmoraError with the message when a
-    // check fails, before anything is written.
-    TCsvImportResult Import();
+    // check fails, before anything is written. progress, when set, is called after each data
+    // row with the rows done and their total; what it raises stops the import where it is.
+    TCsvImportResult Import(const std::function<void(int done, int total)>& progress = {});
 
 private:
     static constexpr std::size_t Index(TCsvField field) { return static_cast<std::size_t>(field); }
