@@ -31,9 +31,7 @@ constexpr qint64 kEventsEveryMs = 50;
 // ---- Progress -----------------------------------------------------------------------------
 
 TWorkProgress::TWorkProgress(QWidget* parent, QString label, TProgressHook hook)
-    : m_parent(parent), m_label(std::move(label)), m_hook(std::move(hook)) {
-    m_clock.start();
-}
+    : m_parent(parent), m_label(std::move(label)), m_hook(std::move(hook)) {}
 
 TWorkProgress::~TWorkProgress() = default;
 
@@ -43,6 +41,10 @@ void TWorkProgress::Step(long long done, long long total) {
             throw EWorkCancelled();
         }
         return;
+    }
+    // The half second counts from the first report, not from questions asked before it.
+    if (!m_clock.isValid()) {
+        m_clock.start();
     }
     const qint64 now = m_clock.elapsed();
     if (!m_dialog) {
@@ -139,7 +141,13 @@ void TExchangeCommands::ExportExcelExecute() {
         }
         return PathBytes(*path);
     };
-    exporter.ExportCSV(list, *ontology, questioner, choose);
+    TWorkProgress progress(m_window, "CSV ファイルに書き出しています...", progressHook);
+    exporter.SetProgress([&progress](int lines, int concepts) { progress.Step(lines, concepts); });
+    try {
+        exporter.ExportCSV(list, *ontology, questioner, choose);
+    } catch (const EWorkCancelled&) {
+        // Stopped before the file was written: nothing to undo.
+    }
 }
 
 void TExchangeCommands::ImportTextExecute() {

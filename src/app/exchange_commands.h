@@ -79,6 +79,9 @@ public:
     void ImportTextExecute();
     void ExportWordExecute();
 
+    // Replaces the progress dialog of the CSV export (tests).
+    TProgressHook progressHook;
+
 private:
     TCommandHost& m_host;
     TViewSet& m_views;

@@ -506,6 +506,9 @@ void TDataModuleExport::AppendSubtree(const TConceptData& c, TExportLines& lines
             throw store::EUnableToFind::CreateConcept(item.ConceptNo());
         }
         lines.AddBuilt(item, [&](std::string& out) { AppendSnapshotLine(out, row, chosen); });
+        if (m_progress) {
+            m_progress(lines.Count(), static_cast<int>(s.Concepts.size()));
+        }
         const TSnapshot::TConceptRow& r = s.Concepts[row];
         if (r.ChildEnd == r.ChildBegin) {
             return;

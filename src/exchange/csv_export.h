@@ -24,6 +24,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "concept_data.h"
@@ -147,6 +148,12 @@ public:
 
     // Where the file is written; the machine's file system unless set.
     void SetFileSystem(store::TFileSystem& fileSystem) { m_fileSystem = &fileSystem; }
+    // Called after each line with the lines built so far and the number of concepts in the
+    // table (a bound: a subtree holds fewer). What it raises stops the export before the file
+    // is written.
+    void SetProgress(std::function<void(int lines, int concepts)> progress) {
+        m_progress = std::move(progress);
+    }
 
     // The cursors, named as the components they stand for.
     store::TCursor DsMainConcept;
@@ -165,6 +172,7 @@ private:
     engine::TDataModuleSeeker& m_seeker;
     store::TFileSystem* m_fileSystem;
     std::unique_ptr<TSnapshot> m_snapshot;
+    std::function<void(int, int)> m_progress;
     // Field positions of the cursors, looked up once per opening.
     int m_title = -1;
     int m_description = -1;

@@ -13,10 +13,12 @@
 #include <vector>
 
 #include "code_page.h"
+#include "commands.h"
 #include "csv_export.h"
 #include "csv_import.h"
 #include "fake_icon_view.h"
 #include "main_form_fixture.h"
+#include "view_set.h"
 #include "word_export.h"
 #include "word_export_form.h"
 
@@ -165,6 +167,30 @@ TEST_F(ExchangeCommands, ExportExcelCancelledOrFailedLeavesNoFile) {
             !ui.questions.empty() && ui.questions.back().kind == store::TMessageKind::Error;
         EXPECT_EQ(errorShown, c.reported);
     }
+}
+
+TEST_F(ExchangeCommands, ExportExcelCancelledHalfwayWritesNoFile) {
+    // A unit of its own over the window's store, so that the test stands in for the dialog.
+    TCommandSet commands(form.get(), [](const std::function<void()>& body) {
+        body();
+        return true;
+    });
+    TViewSet views;
+    views.workspace = std::make_unique<TFakeIconView>();
+    TExchangeCommands unit(commands, *form, views, ui, form->Store(), form->Seeker(),
+                           form->StoreContext(), form.get());
+    long long lines = 0;
+    unit.progressHook = [&](long long done, long long) {
+        lines = done;
+        return done < 3;
+    };
+    Show(kFood);
+    const QString path = dir.filePath("out.csv");
+    ui.answers = {TAnswer::Ok};
+    ui.saveFileNames = {path};
+    unit.ExportExcelExecute();
+    EXPECT_EQ(lines, 3);
+    EXPECT_FALSE(QFile::exists(path));
 }
 
 TEST_F(ExchangeCommands, ImportTextAddsBesideTheCurrentConceptInOneUndoStep) {
