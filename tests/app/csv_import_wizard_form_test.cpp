@@ -185,6 +185,30 @@ TEST_F(CsvImportWizardForm, ACancelledFileDialogEmptiesTheGridAndTheLists) {
     });
 }
 
+TEST_F(CsvImportWizardForm, UnreadableBytesAreTakenOnlyOnYes) {
+    // 0x81 0x20 is no character of code page 932.
+    const QString path = dir.filePath("bad.csv");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("a,b\r\nc\x81\x20,d\r\n");
+    }
+    for (const TAnswer answer : {TAnswer::No, TAnswer::Yes}) {
+        SCOPED_TRACE(answer == TAnswer::Yes ? "yes" : "no");
+        ui.questions.clear();
+        ui.answers = {answer};
+        ui.openFileNames = {path};
+        RunWizard([&](TFormWizImportCSV& w) {
+            w.BtnFileOpen->click();
+            EXPECT_EQ(w.EditFileName->text().isEmpty(), answer == TAnswer::No);
+            EXPECT_EQ(w.StringGridData->model()->rowCount(), answer == TAnswer::No ? 1 : 2);
+        });
+        ASSERT_EQ(ui.questions.size(), 1U);
+        EXPECT_TRUE(ui.questions[0].text.startsWith("CSVファイルの 2 行目に"))
+            << ui.questions[0].text.toStdString();
+    }
+}
+
 TEST_F(CsvImportWizardForm, TheWorkspacePlaceFollowsTheCurrentConcept) {
     struct TCase {
         std::int32_t current;
