@@ -85,17 +85,7 @@ TAboutOntologyDlg::TAboutOntologyDlg(TUserInterface& ui, store::TOntology& ontol
     m_pages->addTab(CreateLinkTypePage(), QStringLiteral(u"関係の定義"));
     m_pages->addTab(CreateInformationPage(), QStringLiteral(u"情報"));
 
-    auto* okButton = new QPushButton(QStringLiteral("OK"), this);
-    okButton->setObjectName(QStringLiteral("OKBtn"));
-    okButton->setDefault(true);
-    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
-    auto* cancelButton = new QPushButton(QStringLiteral(u"キャンセル"), this);
-    cancelButton->setObjectName(QStringLiteral("CancelBtn"));
-    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttonRow = new QHBoxLayout;
-    buttonRow->addStretch();
-    buttonRow->addWidget(okButton);
-    buttonRow->addWidget(cancelButton);
+    QHBoxLayout* buttonRow = OkCancelButtonRow(*this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_pages, 1);
     layout->addLayout(buttonRow);
@@ -318,13 +308,12 @@ void TAboutOntologyDlg::BtnAddLinkClick() {
     if (!RunLinkEditor(label, comment)) {
         return;
     }
-    int lost = 0;
-    int more = 0;
-    const std::string title = ToCp932(label, &lost);
-    const std::string text = ToCp932(comment, &more);
+    TCp932Writer bytes;
+    const std::string title = bytes(label);
+    const std::string text = bytes(comment);
     const std::int32_t code = m_linkTypes.Add(title, text);
     FillLinkTypes(code);
-    TellLostCharacters(lost + more);
+    TellLostCharacters(bytes.Lost());
 }
 
 void TAboutOntologyDlg::BtnEditLinkClick() {
@@ -339,10 +328,9 @@ void TAboutOntologyDlg::BtnEditLinkClick() {
     if (!RunLinkEditor(label, comment)) {
         return;
     }
-    int lost = 0;
-    int more = 0;
-    const std::string title = ToCp932(label, &lost);
-    const std::string text = ToCp932(comment, &more);
+    TCp932Writer bytes;
+    const std::string title = bytes(label);
+    const std::string text = bytes(comment);
     if (!m_linkTypes.Edit(code, title, text)) {
         return;
     }
@@ -350,7 +338,7 @@ void TAboutOntologyDlg::BtnEditLinkClick() {
     if (m_hooks.refreshEditor) {
         m_hooks.refreshEditor();
     }
-    TellLostCharacters(lost + more);
+    TellLostCharacters(bytes.Lost());
 }
 
 void TAboutOntologyDlg::BtnDeleteLinkClick() {
@@ -374,13 +362,7 @@ void TAboutOntologyDlg::BtnDeleteLinkClick() {
 }
 
 void TAboutOntologyDlg::accept() {
-    int lost = 0;
-    const auto bytes = [&lost](const QString& text) {
-        int here = 0;
-        std::string cp932 = ToCp932(text, &here);
-        lost += here;
-        return cp932;
-    };
+    TCp932Writer bytes;
     store::TOntologyMetadata m;
     m.Title = bytes(m_title->text());
     m.Target = bytes(m_target->text());
@@ -403,7 +385,7 @@ void TAboutOntologyDlg::accept() {
     }
     store::WriteOntologyMetadata(m_ontology, m);
     QDialog::accept();
-    TellLostCharacters(lost);
+    TellLostCharacters(bytes.Lost());
 }
 
 void TAboutOntologyDlg::TellLostCharacters(int lost) {

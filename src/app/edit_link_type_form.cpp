@@ -34,18 +34,7 @@ TFormEditLinkType::TFormEditLinkType(TUserInterface& ui, QWidget* parent)
     m_comment->setTabChangesFocus(true);
     commentLabel->setBuddy(m_comment);
 
-    auto* okButton = new QPushButton(QStringLiteral("OK"), this);
-    okButton->setObjectName(QStringLiteral("OKBtn"));
-    okButton->setDefault(true);
-    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
-    auto* cancelButton = new QPushButton(QStringLiteral(u"キャンセル"), this);
-    cancelButton->setObjectName(QStringLiteral("CancelBtn"));
-    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto* buttonRow = new QHBoxLayout;
-    buttonRow->addStretch();
-    buttonRow->addWidget(okButton);
-    buttonRow->addWidget(cancelButton);
+    QHBoxLayout* buttonRow = OkCancelButtonRow(*this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(titleLabel);
     layout->addWidget(m_title);

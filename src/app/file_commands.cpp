@@ -135,13 +135,7 @@ void TFileCommands::FocusTree() {
 }
 
 void TFileCommands::BuildOntologyFromWizard(TPagesDlgCreateOntology& wizard) {
-    int lost = 0;
-    const auto bytes = [&lost](const QString& text) {
-        int here = 0;
-        std::string cp932 = ToCp932(text, &here);
-        lost += here;
-        return cp932;
-    };
+    TCp932Writer bytes;
     store::TWizardFields fields;
     fields.Target = bytes(wizard.Target());
     fields.Title = bytes(wizard.OntologyTitle());
@@ -154,8 +148,8 @@ void TFileCommands::BuildOntologyFromWizard(TPagesDlgCreateOntology& wizard) {
     m_host.SetOntology(std::make_unique<store::TOntology>());
     store::BuildWizardOntology(m_store, *m_host.Ontology(), fields, store::TDateTime::Now());
     m_views.editor->SetEditorActive(true);
-    if (lost > 0) {
-        m_ui.Ask(TMessageKind::Warning, TButtons::Ok, UnconvertibleText(lost));
+    if (bytes.Lost() > 0) {
+        m_ui.Ask(TMessageKind::Warning, TButtons::Ok, UnconvertibleText(bytes.Lost()));
     }
 }
 

@@ -91,18 +91,7 @@ TOptionDlgForm::TOptionDlgForm(QWidget* parent) : QDialog(parent) {
     advancedLayout->addStretch();
     pages->addTab(advanced, QStringLiteral(u"上級者設定"));
 
-    auto* okButton = new QPushButton(QStringLiteral("OK"), this);
-    okButton->setObjectName(QStringLiteral("OKBtn"));
-    okButton->setDefault(true);
-    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
-    auto* cancelButton = new QPushButton(QStringLiteral(u"キャンセル"), this);
-    cancelButton->setObjectName(QStringLiteral("CancelBtn"));
-    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto* buttonRow = new QHBoxLayout;
-    buttonRow->addStretch();
-    buttonRow->addWidget(okButton);
-    buttonRow->addWidget(cancelButton);
+    QHBoxLayout* buttonRow = OkCancelButtonRow(*this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(pages, 1);
     layout->addLayout(buttonRow);

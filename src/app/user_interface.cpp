@@ -1,5 +1,7 @@
 #include "user_interface.h"
 
+#include <QHBoxLayout>
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
@@ -163,6 +165,21 @@ bool TUserInterface::OpenWithDesktop(const QString& path) {
 
 store::TAnswer TUiQuestioner::Ask(TMessageKind kind, TButtons buttons, const std::string& text) {
     return m_ui.Ask(kind, buttons, FromUtf8(text));
+}
+
+QHBoxLayout* OkCancelButtonRow(QDialog& dialog) {
+    auto* okButton = new QPushButton(QStringLiteral("OK"), &dialog);
+    okButton->setObjectName(QStringLiteral("OKBtn"));
+    okButton->setDefault(true);
+    QObject::connect(okButton, &QPushButton::clicked, &dialog, &QDialog::accept);
+    auto* cancelButton = new QPushButton(QStringLiteral(u"キャンセル"), &dialog);
+    cancelButton->setObjectName(QStringLiteral("CancelBtn"));
+    QObject::connect(cancelButton, &QPushButton::clicked, &dialog, &QDialog::reject);
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(okButton);
+    row->addWidget(cancelButton);
+    return row;
 }
 
 QString UnconvertibleText(int count) {

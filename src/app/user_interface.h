@@ -12,6 +12,7 @@
 #include "questions.h"
 
 class QDialog;
+class QHBoxLayout;
 class QPrinter;
 
 namespace velmora::app {
@@ -55,6 +56,10 @@ public:
 private:
     TUserInterface& m_ui;
 };
+
+// The program's OK (default) and "キャンセル" buttons, OKBtn and CancelBtn, right-aligned in a
+// row for the dialog's layout; they accept and reject the dialog.
+QHBoxLayout* OkCancelButtonRow(QDialog& dialog);
 
 // What the user is told when typed text had characters the files cannot hold.
 QString UnconvertibleText(int count);
