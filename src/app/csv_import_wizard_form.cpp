@@ -451,9 +451,11 @@ bool TFormWizImportCSV::RunImport() {
         return false;
     } catch (const std::exception& error) {
         // What was written stays; the save point lets the user undo it.
+        m_wrote = true;
         m_ui.Ask(TMessageKind::Error, TButtons::Ok, FromUtf8(error.what()));
         return false;
     }
+    m_wrote = true;
     return true;
 }
 

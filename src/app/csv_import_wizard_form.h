@@ -79,6 +79,9 @@ public:
 
     // Closing with Accepted is the import (FormClose); it closes only when the import ran.
     void done(int result) override;
+    // Whether an import wrote to the tables, also one that failed halfway and left the wizard
+    // open: the main window then has to show the tables anew however the wizard closes.
+    bool Wrote() const { return m_wrote; }
 
     // The controls, named as the components they stand for.
     QStackedWidget* PageControl1 = nullptr;
@@ -116,6 +119,7 @@ private:
     exchange::TCsvImportWizard m_wizard;
     TCsvGridModel* m_model = nullptr;
     std::array<QComboBox*, exchange::kCsvFieldCount> m_combos{};
+    bool m_wrote = false;
 };
 
 }  // namespace velmora::app

@@ -181,7 +181,7 @@ void TExchangeCommands::ImportCSVExecute() {
     store::TConceptData shown;
     shown.Assign(*current);
     TFormWizImportCSV wizard(m_ui, m_host, m_store, m_context, shown.ConceptNo(), m_window);
-    if (m_ui.RunModal(wizard) != QDialog::Accepted) {
+    if (m_ui.RunModal(wizard) != QDialog::Accepted && !wizard.Wrote()) {
         return;
     }
     if (m_host.RecordExists(shown)) {
