@@ -23,6 +23,7 @@
 
 #include "about_box.h"
 #include "code_page.h"
+#include "concept_edit.h"
 #include "concept_transfer.h"
 #include "edit_commands.h"
 #include "exchange_commands.h"
@@ -230,7 +231,6 @@ void TMainForm::BuildLayout() {
     connect(m_pageControl, &QTabWidget::currentChanged, this,
             [this](int index) { RunGuarded([this, index] { OnPageChanged(index); }); });
 
-    // The concept editor is an empty panel until its own class takes the place.
     m_views.tree = std::make_unique<views::TFrameTreeView>();
     WireTreeView();
     const auto listView = [](const char* name) {
@@ -241,7 +241,8 @@ void TMainForm::BuildLayout() {
     SetWorkspaceView(listView("FrameListViewWorkSpace"));
     SetParentsView(listView("FrameListViewParents"));
     SetChildrenView(listView("FrameListViewChildren"));
-    SetConceptEditor(std::make_unique<TPlaceholderPane>("FrameConceptEdit1"));
+    SetConceptEditor(
+        std::make_unique<TFrameConceptEdit>(*m_store, *m_seeker, *this, m_ui, m_context));
 }
 
 void TMainForm::BuildPopupMenus() {
@@ -717,7 +718,10 @@ void TMainForm::RefreshConceptEverywhere(const store::TConceptData& item) {
     m_views.editor->ShowParentRelation(nullptr);
     m_views.children->ClearSelection();
     m_views.editor->ShowChildRelation(nullptr);
-    if (const store::TConceptData* current = m_history.Current()) {
+    // A command that deleted the current concept refreshes its parent before it moves on.
+    const store::TConceptData* current = m_history.Current();
+    if (current != nullptr && m_store->DtStOriginalConcepts.Locate(
+                                  store::kFieldRecordNo, store::TValue{current->ConceptNo()})) {
         m_views.editor->LoadConcept(current->ConceptNo());
     }
 }
