@@ -28,8 +28,6 @@ using testing::TScriptedUi;
 // Record numbers in the sample.
 constexpr std::int32_t kFood = 1;
 constexpr std::int32_t kGrain = 2;
-constexpr std::int32_t kVegetables = 3;
-constexpr std::int32_t kFruit = 4;
 constexpr std::int32_t kRice = 9;
 constexpr std::int32_t kUruchi = 10;
 constexpr std::int32_t kMochi = 11;
