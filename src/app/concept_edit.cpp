@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -160,12 +161,19 @@ void TFrameConceptEdit::BuildControls() {
     auto* panel1 = new QWidget(m_panelConcept);
     panel1->setObjectName("PanelConcept1");
     conceptLayout->addWidget(panel1);
-    auto* sections = new QVBoxLayout(panel1);
-    sections->setContentsMargins(0, 0, 0, 0);
-    sections->setSpacing(4);
+    auto* panel1Layout = new QVBoxLayout(panel1);
+    panel1Layout->setContentsMargins(0, 0, 0, 0);
+    // The three sections share the height as the user drags the two splitter bars.
+    auto* sections = new QSplitter(Qt::Vertical, panel1);
+    sections->setObjectName("SplitterConcept1");
+    sections->setChildrenCollapsible(false);
+    sections->setHandleWidth(4);
     sections->addWidget(BuildSection1());
     sections->addWidget(BuildSection2());
     sections->addWidget(BuildSection3());
+    sections->handle(1)->setObjectName("Splitter1");
+    sections->handle(2)->setObjectName("Splitter2");
+    panel1Layout->addWidget(sections);
 
     for (QWidget* field :
          std::initializer_list<QWidget*>{m_editTitle, m_memoDescr, m_memoComment}) {

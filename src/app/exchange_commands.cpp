@@ -118,6 +118,11 @@ void TExchangeCommands::ExportExcelExecute() {
     if (ontology == nullptr) {
         return;
     }
+    // What is still typed in a field or a label editor is part of what the user exports.
+    m_views.CommitLabelEdits();
+    if (m_views.editor) {
+        m_views.editor->PostPendingEdit();
+    }
     store::TConceptList list;
     for (const store::TConceptData& item : m_views.workspace->SelectedItems()) {
         list.AddNew().Assign(item);
@@ -202,6 +207,11 @@ void TExchangeCommands::ExportWordExecute() {
     const store::TOntology* ontology = m_host.Ontology();
     if (ontology == nullptr) {
         return;
+    }
+    // What is still typed in a field or a label editor is part of what the user exports.
+    m_views.CommitLabelEdits();
+    if (m_views.editor) {
+        m_views.editor->PostPendingEdit();
     }
     TFormExportWord form(m_ui, m_store, *ontology, m_window);
     m_ui.RunModal(form);

@@ -12,17 +12,26 @@ bool Within(QWidget* view, const QWidget* widget) {
 
 }  // namespace
 
+// A view not placed (a command unit tested on its own) has nothing open.
 void TViewSet::CommitLabelEdits() {
-    tree->CommitLabelEdit();
+    if (tree) {
+        tree->CommitLabelEdit();
+    }
     for (views::TIconViewPort* view : IconViews()) {
-        view->CommitLabelEdit();
+        if (view != nullptr) {
+            view->CommitLabelEdit();
+        }
     }
 }
 
 void TViewSet::CancelLabelEdits() {
-    tree->CancelLabelEdit();
+    if (tree) {
+        tree->CancelLabelEdit();
+    }
     for (views::TIconViewPort* view : IconViews()) {
-        view->CancelLabelEdit();
+        if (view != nullptr) {
+            view->CancelLabelEdit();
+        }
     }
 }
 
