@@ -4,6 +4,7 @@
 #include "exchange_commands.h"
 
 #include <gtest/gtest.h>
+#include <zip.h>
 
 #include <QFile>
 #include <QPlainTextEdit>
@@ -260,6 +261,23 @@ TEST_F(ExchangeCommands, ExportWordWritesTheDocumentAndOpensIt) {
     ASSERT_GT(bytes.size(), 49U);
     EXPECT_EQ(bytes.substr(0, 4), "PK\x03\x04");
     EXPECT_EQ(bytes.substr(30, 19), "[Content_Types].xml");
+    // The parts a word processor needs, and the ontology's title in the document.
+    int error = 0;
+    zip_t* archive = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
+    ASSERT_NE(archive, nullptr) << error;
+    for (const char* part : {"[Content_Types].xml", "_rels/.rels", "word/document.xml",
+                             "word/_rels/document.xml.rels", "word/styles.xml"}) {
+        EXPECT_GE(zip_name_locate(archive, part, 0), 0) << part;
+    }
+    zip_stat_t stat;
+    ASSERT_EQ(zip_stat(archive, "word/document.xml", 0, &stat), 0);
+    std::string document(stat.size, '\0');
+    zip_file_t* file = zip_fopen(archive, "word/document.xml", 0);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(zip_fread(file, document.data(), stat.size), static_cast<zip_int64_t>(stat.size));
+    zip_fclose(file);
+    zip_close(archive);
+    EXPECT_NE(document.find("食品オントロジー"), std::string::npos);
     EXPECT_EQ(ui.openedWithDesktop, std::vector<QString>{path});
 }
 
