@@ -119,10 +119,7 @@ void TExchangeCommands::ExportExcelExecute() {
         return;
     }
     // What is still typed in a field or a label editor is part of what the user exports.
-    m_views.CommitLabelEdits();
-    if (m_views.editor) {
-        m_views.editor->PostPendingEdit();
-    }
+    m_views.PostPendingEdits();
     store::TConceptList list;
     for (const store::TConceptData& item : m_views.workspace->SelectedItems()) {
         list.AddNew().Assign(item);
@@ -209,10 +206,7 @@ void TExchangeCommands::ExportWordExecute() {
         return;
     }
     // What is still typed in a field or a label editor is part of what the user exports.
-    m_views.CommitLabelEdits();
-    if (m_views.editor) {
-        m_views.editor->PostPendingEdit();
-    }
+    m_views.PostPendingEdits();
     TFormExportWord form(m_ui, m_store, *ontology, m_window);
     m_ui.RunModal(form);
 }

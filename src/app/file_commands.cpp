@@ -181,8 +181,7 @@ void TFileCommands::OpenOntologyFile(const QString& path) {
 
 bool TFileCommands::SaveWithChecks(bool overwrite) {
     // A change still in a field or a label editor is part of what the user saves.
-    m_views.CommitLabelEdits();
-    m_views.editor->PostPendingEdit();
+    m_views.PostPendingEdits();
     m_seeker.RunSupportChecks();
     const bool saved = m_store.SaveOntologyFile(*m_host.Ontology(), overwrite);
     if (saved && !m_store.LastBackupProblem().empty()) {

@@ -24,6 +24,13 @@ void TViewSet::CommitLabelEdits() {
     }
 }
 
+void TViewSet::PostPendingEdits() {
+    CommitLabelEdits();
+    if (editor) {
+        editor->PostPendingEdit();
+    }
+}
+
 void TViewSet::CancelLabelEdits() {
     if (tree) {
         tree->CancelLabelEdit();

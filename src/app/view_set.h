@@ -26,6 +26,9 @@ struct TViewSet {
     }
     // Ends every open label edit, keeping or dropping what was typed.
     void CommitLabelEdits();
+    // What is still typed anywhere — a label editor, a field of the concept editor — written
+    // to the tables, before a save or an export reads them.
+    void PostPendingEdits();
     void CancelLabelEdits();
     // Empties the tree and the three icon views.
     void ClearItems();

@@ -44,16 +44,16 @@ public:
     TSearchStore() : Store(m_context) { Store.CreateTables(); }
 
     // Appends a concept record as it stands; returns its number.
-    std::int32_t AddConcept(const TConceptSpec& spec) {
+    std::int32_t AddConcept(const TConceptSpec& fields) {
         store::TTable& c = Store.DtStOriginalConcepts;
         c.Append();
-        c.FieldByName(store::kFieldTitle).SetAsString(spec.Title);
-        c.FieldByName(store::kFieldDescription).SetAsString(spec.Description);
-        c.FieldByName(store::kFieldComment).SetAsString(spec.Comment);
-        c.FieldByName(store::kFieldEditor).SetAsString(spec.Editor);
+        c.FieldByName(store::kFieldTitle).SetAsString(fields.Title);
+        c.FieldByName(store::kFieldDescription).SetAsString(fields.Description);
+        c.FieldByName(store::kFieldComment).SetAsString(fields.Comment);
+        c.FieldByName(store::kFieldEditor).SetAsString(fields.Editor);
         c.FieldByName(store::kFieldParentNo).SetAsInteger(0);
-        c.FieldByName(store::kFieldDateCreation).SetAsDateTime(spec.Created);
-        c.FieldByName(store::kFieldDateEdition).SetAsDateTime(spec.Edited);
+        c.FieldByName(store::kFieldDateCreation).SetAsDateTime(fields.Created);
+        c.FieldByName(store::kFieldDateEdition).SetAsDateTime(fields.Edited);
         c.Post();
         Store.StampIdentifier();
         return c.FieldByName(store::kFieldRecordNo).AsInteger();
