@@ -115,6 +115,14 @@ public:
     bool SaveOntologyFile(TOntology& ontology, bool overwrite);
     void WriteOntologyFile(TOntology& ontology, const std::string& name);
     const std::string& LastBackupProblem() const { return m_lastBackupProblem; }
+    // The ontology file's contents (magic, directory, metadata, five packets), for files that
+    // hold one after a header of their own (recovery copies). LoadOntologyImage reads it from
+    // the file's position, `remaining` bytes long, checked and all or nothing as
+    // LoadOntologyFile; WriteOntologyImage writes it at the position `offset` of the file,
+    // leaving the change logs and both flags as they are.
+    // REQUIRES (write): no pending edit on the five tables.
+    void LoadOntologyImage(TOntology& ontology, TFile& file, std::int64_t remaining);
+    void WriteOntologyImage(const TOntology& ontology, TFileReplacement& file, std::int64_t offset);
     // REQUIRES (both): the object outlives the store or is replaced first.
     void SetFileSystem(TFileSystem& fileSystem) { m_fileSystem = &fileSystem; }
     void SetQuestioner(TQuestioner& questioner) { m_questioner = &questioner; }

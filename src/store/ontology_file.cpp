@@ -60,14 +60,18 @@ void TDataModule1::LoadOntologyFile(TOntology& ontology) {
     } catch (const EFileSystemError& e) {
         throw EVelmoraError(CannotOpen(name) + "\r\n" + e.what());
     }
-    std::int64_t remaining = file->Size();
+    LoadOntologyImage(ontology, *file, file->Size());
+    file->Close();
+}
+
+void TDataModule1::LoadOntologyImage(TOntology& ontology, TFile& file, std::int64_t remaining) {
     char magic[kMagic.size()];
-    if (file->Read(magic, sizeof magic) != sizeof magic ||
+    if (file.Read(magic, sizeof magic) != sizeof magic ||
         std::memcmp(magic, kMagic.data(), kMagic.size()) != 0) {
         throw EVelmoraError(kWrongFormat);
     }
     unsigned char directory[kDirectorySize];
-    if (file->Read(directory, sizeof directory) != sizeof directory) {
+    if (file.Read(directory, sizeof directory) != sizeof directory) {
         throw EStreamError(kStreamReadError);
     }
     remaining -= static_cast<std::int64_t>(kMagic.size() + kDirectorySize);
@@ -85,12 +89,11 @@ void TDataModule1::LoadOntologyFile(TOntology& ontology) {
             throw EStreamError(kStreamReadError);
         }
         streams[i].resize(static_cast<std::size_t>(lengths[i]));
-        if (file->Read(streams[i].data(), streams[i].size()) != streams[i].size()) {
+        if (file.Read(streams[i].data(), streams[i].size()) != streams[i].size()) {
             throw EStreamError(kStreamReadError);
         }
         remaining -= lengths[i];
     }
-    file->Close();
 
     std::array<std::unique_ptr<TTable>, 5> loaded;
     for (std::size_t t = 0; t < loaded.size(); ++t) {
@@ -140,21 +143,7 @@ void TDataModule1::WriteOntologyFile(TOntology& ontology, const std::string& nam
         throw EVelmoraError(CannotCreate(name) + "\r\n" + e.what());
     }
     try {
-        file->Write(kMagic);
-        std::array<std::int64_t, kStreamCount> lengths{};
-        file->Write(EncodeDirectory(lengths));
-        TMemoryStream buffer;
-        ontology.SaveToStream(buffer);
-        lengths[0] = buffer.Size();
-        file->Write(buffer.Bytes());
-        for (std::size_t t = 0; t < 5; ++t) {
-            buffer.Clear();
-            SaveTableToStream(*m_tables[t], buffer);
-            lengths[t + 1] = buffer.Size();
-            file->Write(buffer.Bytes());
-        }
-        file->Seek(static_cast<std::int64_t>(kMagic.size()));
-        file->Write(EncodeDirectory(lengths));
+        WriteOntologyImage(ontology, *file, 0);
         file->Commit(ontology.BackupFileName());
     } catch (const EFileSystemError& e) {
         throw EVelmoraError(std::string(kStreamWriteError) + "\r\n" + e.what());
@@ -164,6 +153,25 @@ void TDataModule1::WriteOntologyFile(TOntology& ontology, const std::string& nam
     MergeChangeLogs();
     ontology.SetCanUndo(false);
     ontology.SetModified(false);
+}
+
+void TDataModule1::WriteOntologyImage(const TOntology& ontology, TFileReplacement& file,
+                                      std::int64_t offset) {
+    file.Write(kMagic);
+    std::array<std::int64_t, kStreamCount> lengths{};
+    file.Write(EncodeDirectory(lengths));
+    TMemoryStream buffer;
+    ontology.SaveToStream(buffer);
+    lengths[0] = buffer.Size();
+    file.Write(buffer.Bytes());
+    for (std::size_t t = 0; t < 5; ++t) {
+        buffer.Clear();
+        SaveTableToStream(*m_tables[t], buffer);
+        lengths[t + 1] = buffer.Size();
+        file.Write(buffer.Bytes());
+    }
+    file.Seek(offset + static_cast<std::int64_t>(kMagic.size()));
+    file.Write(EncodeDirectory(lengths));
 }
 
 }  // namespace velmora::store
