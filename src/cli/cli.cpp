@@ -19,6 +19,7 @@
 #include "ontology_check.h"
 #include "ontology_report.h"
 #include "output_files.h"
+#include "rdf_commands.h"
 #include "search_command.h"
 #include "seeker.h"
 #include "terminal_text.h"
@@ -356,6 +357,10 @@ private:
             {"export-docx",
              "write the whole ontology as a Word document (.docx), as the Word export does",
              kExportDocxHelp, ExportDocxOptions(), &TRunner::ExportDocx},
+            {"export-rdf", "write the whole ontology as SKOS or OWL (Turtle, RDF/XML, N-Triples)",
+             kExportRdfHelp, ExportRdfOptions(), &TRunner::ExportRdf},
+            {"import-rdf", "make a new ontology from a SKOS or OWL file", kImportRdfHelp,
+             ImportRdfOptions(), &TRunner::ImportRdf},
             {"import-text", "add one concept per line of a text file beside an item, then save",
              kImportTextHelp, ImportTextOptions(), &TRunner::ImportText},
             {"search", "find concepts by a part of their texts, as the search window does",
@@ -610,6 +615,8 @@ private:
     int ExportDocx(const TParsedArguments& args) {
         return RunExportDocx(args, m_out, m_err, m_text);
     }
+    int ExportRdf(const TParsedArguments& args) { return RunExportRdf(args, m_out, m_err, m_text); }
+    int ImportRdf(const TParsedArguments& args) { return RunImportRdf(args, m_out, m_err, m_text); }
     int ImportText(const TParsedArguments& args) {
         return RunImportText(args, m_out, m_err, m_text);
     }

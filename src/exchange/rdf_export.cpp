@@ -1,0 +1,586 @@
+#include "rdf_export.h"
+
+#include <raptor2.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "code_page.h"
+#include "ontology_tables.h"
+#include "rdf_raptor.h"
+#include "rdf_vocabulary.h"
+
+namespace velmora::exchange {
+
+namespace {
+
+using store::TRecordView;
+using store::TTable;
+
+int FieldIndex(const TTable& table, std::string_view name) {
+    const int index = table.FindFieldIndex(name);
+    if (index < 0) {
+        throw store::ETableError("項目 '" + std::string(name) + "' が見つかりません");
+    }
+    return index;
+}
+
+const char* SerializerName(TRdfSyntax syntax) {
+    switch (syntax) {
+        case TRdfSyntax::Turtle:
+            return "turtle";
+        case TRdfSyntax::RdfXml:
+            return "rdfxml";
+        case TRdfSyntax::NTriples:
+            return "ntriples";
+    }
+    return "turtle";
+}
+
+// Writes statements through a Raptor serializer into a sink, in pieces of about 64 KiB. An
+// exception of the sink cannot cross Raptor's C frames: it is kept and thrown again afterwards.
+class TTripleWriter {
+public:
+    TTripleWriter(TRaptorWorld& world, TRdfSyntax syntax,
+                  const std::function<void(std::string_view)>& sink)
+        : m_world(world), m_sink(sink) {
+        m_serializer = raptor_new_serializer(world.World(), SerializerName(syntax));
+        static const raptor_iostream_handler handler = {
+            2,       nullptr, nullptr, &TTripleWriter::WriteByte, &TTripleWriter::WriteBytes,
+            nullptr, nullptr, nullptr};
+        m_stream = raptor_new_iostream_from_handler(world.World(), this, &handler);
+        if (m_serializer == nullptr || m_stream == nullptr) {
+            Free();
+            throw ERdfError("RDF の書き出しを準備できません.");
+        }
+    }
+    ~TTripleWriter() { Free(); }
+    TTripleWriter(const TTripleWriter&) = delete;
+    TTripleWriter& operator=(const TTripleWriter&) = delete;
+
+    void Namespace(std::string_view iri, const char* prefix) {
+        TRaptorUri uri(m_world, iri);
+        raptor_serializer_set_namespace(m_serializer, uri.Get(),
+                                        reinterpret_cast<const unsigned char*>(prefix));
+    }
+    void Start() { Check(raptor_serializer_start_to_iostream(m_serializer, nullptr, m_stream)); }
+    void End() {
+        Check(raptor_serializer_serialize_end(m_serializer));
+        raptor_free_iostream(m_stream);  // flushes through the handler
+        m_stream = nullptr;
+        Rethrow();
+        Flush();
+    }
+
+    // Takes over subject and object.
+    void Emit(raptor_term* subject, raptor_uri* predicate, raptor_term* object) {
+        raptor_statement statement;
+        raptor_statement_init(&statement, m_world.World());
+        statement.subject = subject;
+        statement.predicate = raptor_new_term_from_uri(m_world.World(), predicate);
+        statement.object = object;
+        const int failed = raptor_serializer_serialize_statement(m_serializer, &statement);
+        raptor_statement_clear(&statement);
+        Check(failed);
+        ++m_triples;
+    }
+
+    std::size_t Triples() const { return m_triples; }
+
+private:
+    static int WriteByte(void* context, const int byte) {
+        const char c = static_cast<char>(byte);
+        return WriteBytes(context, &c, 1, 1) == 1 ? 0 : 1;
+    }
+    static int WriteBytes(void* context, const void* data, size_t size, size_t count) {
+        auto& self = *static_cast<TTripleWriter*>(context);
+        if (self.m_failure) {
+            return 0;
+        }
+        try {
+            self.m_buffer.append(static_cast<const char*>(data), size * count);
+            if (self.m_buffer.size() >= (1u << 16)) {
+                self.Flush();
+            }
+            return static_cast<int>(count);
+        } catch (...) {
+            self.m_failure = std::current_exception();
+            return 0;
+        }
+    }
+    void Flush() {
+        if (!m_buffer.empty()) {
+            m_sink(m_buffer);
+            m_buffer.clear();
+        }
+    }
+    void Rethrow() {
+        if (m_failure) {
+            std::rethrow_exception(std::exchange(m_failure, nullptr));
+        }
+    }
+    void Check(int failed) {
+        Rethrow();
+        if (failed != 0) {
+            throw ERdfError("RDF の書き出しに失敗しました: " + m_world.TakeMessage());
+        }
+    }
+    void Free() {
+        if (m_stream != nullptr) {
+            raptor_free_iostream(m_stream);
+            m_stream = nullptr;
+        }
+        if (m_serializer != nullptr) {
+            raptor_free_serializer(m_serializer);
+            m_serializer = nullptr;
+        }
+    }
+
+    TRaptorWorld& m_world;
+    const std::function<void(std::string_view)>& m_sink;
+    raptor_serializer* m_serializer = nullptr;
+    raptor_iostream* m_stream = nullptr;
+    std::string m_buffer;
+    std::exception_ptr m_failure;
+    std::size_t m_triples = 0;
+};
+
+// Table text as RDF text: UTF-8, line breaks as LF, and "?" for what is not code page 932 and
+// for control characters that XML 1.0 cannot carry.
+class TTextOut {
+public:
+    std::string operator()(std::string_view cp932) {
+        int unreadable = 0;
+        std::string utf8 = store::Cp932ToUtf8(cp932, &unreadable);
+        m_replaced += unreadable;
+        std::string text;
+        text.reserve(utf8.size());
+        for (std::size_t i = 0; i < utf8.size(); ++i) {
+            const char c = utf8[i];
+            if (c == '\r') {
+                text += '\n';
+                if (i + 1 < utf8.size() && utf8[i + 1] == '\n') {
+                    ++i;
+                }
+            } else if (static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t') {
+                text += '?';
+                ++m_replaced;
+            } else {
+                text += c;
+            }
+        }
+        return text;
+    }
+    int Replaced() const { return m_replaced; }
+
+private:
+    int m_replaced = 0;
+};
+
+std::string Two(int n) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02d", n);
+    return text;
+}
+
+// xsd:dateTime without a zone (the tables keep local time); milliseconds only when there are.
+std::string DateTimeText(store::TDateTime moment) {
+    const store::TCivilTime c = moment.ToCivil();
+    char year[16];
+    std::snprintf(year, sizeof year, "%04d", c.Year);
+    std::string text = std::string(year) + "-" + Two(c.Month) + "-" + Two(c.Day) + "T" +
+                       Two(c.Hour) + ":" + Two(c.Minute) + ":" + Two(c.Second);
+    if (c.Millisecond != 0) {
+        char ms[8];
+        std::snprintf(ms, sizeof ms, ".%03d", c.Millisecond);
+        text += ms;
+    }
+    return text;
+}
+
+struct TLabelLists {
+    std::unordered_map<std::int32_t, std::string> Terms;
+    // For each concept, its TERM_NOs in the order of its associations.
+    std::unordered_map<std::int32_t, std::vector<std::int32_t>> OfConcept;
+};
+
+TLabelLists ReadLabels(store::TDataModule1& store) {
+    TLabelLists lists;
+    TTable& terms = store.DtStOriginalTerms;
+    const int termNo = FieldIndex(terms, store::kFieldTermNo);
+    const int termString = FieldIndex(terms, store::kFieldTermString);
+    terms.ForEachRecordView([&](const TRecordView& r) {
+        lists.Terms.emplace(r.Integer(termNo), std::string(r.Text(termString)));
+    });
+    TTable& assocs = store.DtStOriginalAssociation;
+    const int conceptNo = FieldIndex(assocs, store::kFieldConceptNo);
+    const int assocTerm = FieldIndex(assocs, store::kFieldTermNo);
+    assocs.ForEachRecordView([&](const TRecordView& r) {
+        lists.OfConcept[r.Integer(conceptNo)].push_back(r.Integer(assocTerm));
+    });
+    return lists;
+}
+
+bool IsUnreserved(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
+}
+
+}  // namespace
+
+std::string DefaultBaseIri(const store::TOntology& ontology) {
+    std::string title = store::Cp932ToUtf8(ontology.Title());
+    if (title.empty()) {
+        title = "untitled";
+    }
+    std::string iri = "http://velmora.invalid/";
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (const char ch : title) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (IsUnreserved(c)) {
+            iri += ch;
+        } else {
+            iri += '%';
+            iri += kHex[c >> 4];
+            iri += kHex[c & 15];
+        }
+    }
+    return iri + "/";
+}
+
+bool IsLanguageTag(std::string_view tag) {
+    std::size_t part = 0;
+    std::size_t length = 0;
+    if (tag.empty()) {
+        return false;
+    }
+    for (const char c : tag) {
+        if (c == '-') {
+            if (length == 0) {
+                return false;
+            }
+            ++part;
+            length = 0;
+            continue;
+        }
+        const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        const bool digit = c >= '0' && c <= '9';
+        if (!letter && !(digit && part > 0)) {
+            return false;
+        }
+        if (++length > 8) {
+            return false;
+        }
+    }
+    return length > 0;
+}
+
+bool IsAbsoluteIri(std::string_view iri) {
+    const std::size_t colon = iri.find(':');
+    if (colon == std::string_view::npos || colon == 0 || colon + 1 == iri.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < colon; ++i) {
+        const char c = iri[i];
+        const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        const bool other = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+        if (!letter && !(i > 0 && other)) {
+            return false;
+        }
+    }
+    for (const char ch : iri) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c <= 0x20 || c == 0x7F ||
+            std::string_view("<>\"{}|\\^`").find(ch) != std::string_view::npos) {
+            return false;
+        }
+    }
+    return true;
+}
+
+TRdfExportResult ExportRdf(store::TDataModule1& store, const store::TOntology& ontology,
+                           const TRdfExportOptions& options,
+                           const std::function<void(std::string_view)>& sink,
+                           const std::function<void(int done, int total)>& progress) {
+    namespace v = rdf;
+    TRdfExportResult result;
+    result.BaseIri = options.BaseIri.empty() ? DefaultBaseIri(ontology) : options.BaseIri;
+    const std::string& base = result.BaseIri;
+    const bool owl = options.Vocabulary == TRdfVocabulary::Owl;
+    const std::string& lang = options.Language;
+
+    TRaptorWorld world;
+    TTripleWriter out(world, options.Syntax, sink);
+    TTextOut textOut;
+    TUriCache uris(world);
+    const auto term = [&](std::string_view ns, std::string_view local) {
+        return uris.Get(std::string(ns) + std::string(local));
+    };
+    raptor_uri* const rdfType = term(v::kRdf, "type");
+    raptor_uri* const xsdInteger = term(v::kXsd, "integer");
+    raptor_uri* const xsdBoolean = term(v::kXsd, "boolean");
+    raptor_uri* const xsdDateTime = term(v::kXsd, "dateTime");
+
+    const auto iri = [&](std::string_view text) { return world.IriTerm(text); };
+    const auto own = [&](std::string_view local) { return uris.Get(base + std::string(local)); };
+    const auto conceptIri = [&](std::int32_t no) { return base + std::to_string(no); };
+    const auto linkIri = [&](std::int32_t code) {
+        return base + std::string(v::kLinkPrefix) + std::to_string(code);
+    };
+    // Texts: empty ones are left out, as the tables read them.
+    const auto text = [&](const std::string& subject, raptor_uri* predicate, std::string_view cp932,
+                          bool tagged = true) {
+        if (cp932.empty()) {
+            return;
+        }
+        out.Emit(iri(subject), predicate,
+                 world.LiteralTerm(textOut(cp932), nullptr, tagged ? lang : std::string_view()));
+    };
+    const auto integer = [&](const std::string& subject, raptor_uri* predicate, std::int32_t n) {
+        out.Emit(iri(subject), predicate, world.LiteralTerm(std::to_string(n), xsdInteger, {}));
+    };
+    const auto link = [&](const std::string& subject, raptor_uri* predicate,
+                          const std::string& object) {
+        out.Emit(iri(subject), predicate, iri(object));
+    };
+
+    out.Namespace(v::kRdf, "rdf");
+    out.Namespace(v::kRdfs, "rdfs");
+    out.Namespace(v::kXsd, "xsd");
+    out.Namespace(v::kDcterms, "dcterms");
+    out.Namespace(owl ? v::kOwl : v::kSkos, owl ? "owl" : "skos");
+    if (owl) {
+        out.Namespace(v::kSkos, "skos");
+        out.Namespace(v::kObo, "obo");
+    }
+    out.Namespace(base, "vo");
+    out.Start();
+
+    // The ontology, or the concept scheme, with the metadata.
+    link(base, rdfType,
+         std::string(owl ? v::kOwl : v::kSkos) + (owl ? "Ontology" : "ConceptScheme"));
+    text(base, term(v::kDcterms, "title"), ontology.Title());
+    text(base, term(v::kDcterms, "subject"), ontology.Target());
+    text(base, term(v::kDcterms, "audience"), ontology.Community());
+    text(base, term(v::kDcterms, "description"), ontology.Description());
+    text(base, term(v::kDcterms, "creator"), ontology.Creator(), false);
+    text(base, term(v::kDcterms, "created"), ontology.CreatedDay(), false);
+    text(base, own(v::kConceptDescrDefault), ontology.ConceptDescrDefault());
+    text(base, own(v::kConceptCommentDefault), ontology.ConceptCommentDefault());
+
+    raptor_uri* const label = term(v::kRdfs, "label");
+    raptor_uri* const comment = term(v::kRdfs, "comment");
+    if (owl) {
+        // OWL tools want every annotation property declared.
+        const std::string annotation = std::string(v::kOwl) + "AnnotationProperty";
+        for (const std::string_view dc : {"title", "subject", "audience", "description", "creator",
+                                          "created", "modified", "contributor", "identifier"}) {
+            link(std::string(v::kDcterms) + std::string(dc), rdfType, annotation);
+        }
+        link(std::string(v::kSkos) + "altLabel", rdfType, annotation);
+        link(std::string(v::kObo) + "IAO_0000115", rdfType, annotation);
+        text(std::string(v::kObo) + "IAO_0000115", label, store::Utf8ToCp932("definition"), false);
+        for (const std::string_view local :
+             {v::kListOrder, v::kIconPosX, v::kIconPosY, v::kWithoutTitleLabel, v::kMirrorOf,
+              v::kShownUnder, v::kLinkCode, v::kConceptDescrDefault, v::kConceptCommentDefault}) {
+            link(base + std::string(local), rdfType, annotation);
+        }
+        link(base + std::string(v::kMirrorImage), rdfType, std::string(v::kOwl) + "Class");
+    }
+
+    // Link types: code 1 is the hierarchy itself, the others relations of their own.
+    {
+        TTable& types = store.DtStOriginalLinkType;
+        const int code = FieldIndex(types, store::kFieldLinkCode);
+        const int title = FieldIndex(types, store::kFieldLinkTitle);
+        const int note = FieldIndex(types, store::kFieldComment);
+        types.ForEachRecordView([&](const TRecordView& r) {
+            const std::int32_t c = r.Integer(code);
+            const std::string p = linkIri(c);
+            if (owl) {
+                link(p, rdfType, std::string(v::kOwl) + "ObjectProperty");
+            } else {
+                link(p, rdfType, std::string(v::kRdf) + "Property");
+                link(p, term(v::kRdfs, "subPropertyOf"),
+                     std::string(v::kSkos) + (c == 1 ? "broader" : "related"));
+            }
+            text(p, label, r.Text(title));
+            text(p, comment, r.Text(note));
+        });
+    }
+
+    const TLabelLists labels = ReadLabels(store);
+    TTable& concepts = store.DtStOriginalConcepts;
+    const int fNo = FieldIndex(concepts, store::kFieldRecordNo);
+    const int fTitle = FieldIndex(concepts, store::kFieldTitle);
+    const int fIdentifier = FieldIndex(concepts, store::kFieldIdentifier);
+    const int fDescription = FieldIndex(concepts, store::kFieldDescription);
+    const int fComment = FieldIndex(concepts, store::kFieldComment);
+    const int fParent = FieldIndex(concepts, store::kFieldParentNo);
+    const int fOrder = FieldIndex(concepts, store::kFieldListOrder);
+    const int fX = FieldIndex(concepts, store::kFieldIconPosX);
+    const int fY = FieldIndex(concepts, store::kFieldIconPosY);
+    const int fCreated = FieldIndex(concepts, store::kFieldDateCreation);
+    const int fEdited = FieldIndex(concepts, store::kFieldDateEdition);
+    const int fEditor = FieldIndex(concepts, store::kFieldEditor);
+
+    raptor_uri* const conceptClass = term(owl ? v::kOwl : v::kSkos, owl ? "Class" : "Concept");
+    raptor_uri* const prefLabel = owl ? label : term(v::kSkos, "prefLabel");
+    raptor_uri* const altLabel = term(v::kSkos, "altLabel");
+    raptor_uri* const definition =
+        owl ? term(v::kObo, "IAO_0000115") : term(v::kSkos, "definition");
+    raptor_uri* const note = owl ? comment : term(v::kSkos, "note");
+    raptor_uri* const broader = owl ? term(v::kRdfs, "subClassOf") : term(v::kSkos, "broader");
+    raptor_uri* const narrower = term(v::kSkos, "narrower");
+    raptor_uri* const inScheme = term(v::kSkos, "inScheme");
+    raptor_uri* const identifier = term(v::kDcterms, "identifier");
+    raptor_uri* const created = term(v::kDcterms, "created");
+    raptor_uri* const modified = term(v::kDcterms, "modified");
+    raptor_uri* const contributor = term(v::kDcterms, "contributor");
+    raptor_uri* const listOrder = own(v::kListOrder);
+    raptor_uri* const iconX = own(v::kIconPosX);
+    raptor_uri* const iconY = own(v::kIconPosY);
+    const std::string classIri =
+        std::string(owl ? v::kOwl : v::kSkos) + (owl ? "Class" : "Concept");
+    (void)conceptClass;
+
+    const int total = concepts.RecordCount();
+    int done = 0;
+    concepts.ForEachRecordView([&](const TRecordView& r) {
+        const std::int32_t no = r.Integer(fNo);
+        const std::string c = conceptIri(no);
+        link(c, rdfType, classIri);
+        const std::int32_t parent = r.Integer(fParent);
+        if (!owl) {
+            link(c, inScheme, base);
+            if (parent == 0) {
+                link(c, term(v::kSkos, "topConceptOf"), base);
+                link(base, term(v::kSkos, "hasTopConcept"), c);
+            }
+        }
+        const std::string_view title = r.Text(fTitle);
+        text(c, prefLabel, title);
+        bool titleLabel = false;
+        const std::string titleStored = store::TDataModule1::LabelAsStored(title);
+        if (const auto found = labels.OfConcept.find(no); found != labels.OfConcept.end()) {
+            for (const std::int32_t t : found->second) {
+                const auto labelText = labels.Terms.find(t);
+                if (labelText == labels.Terms.end()) {
+                    continue;
+                }
+                if (labelText->second == titleStored) {
+                    titleLabel = true;
+                }
+                if (labelText->second != title) {
+                    text(c, altLabel, labelText->second);
+                }
+            }
+        }
+        if (!titleLabel && !title.empty()) {
+            out.Emit(iri(c), own(v::kWithoutTitleLabel), world.LiteralTerm("true", xsdBoolean, {}));
+        }
+        text(c, definition, r.Text(fDescription));
+        text(c, note, r.Text(fComment));
+        text(c, identifier, r.Text(fIdentifier), false);
+        if (!r.IsNull(fCreated)) {
+            out.Emit(iri(c), created,
+                     world.LiteralTerm(DateTimeText(r.DateTime(fCreated)), xsdDateTime, {}));
+        }
+        if (!r.IsNull(fEdited)) {
+            out.Emit(iri(c), modified,
+                     world.LiteralTerm(DateTimeText(r.DateTime(fEdited)), xsdDateTime, {}));
+        }
+        text(c, contributor, r.Text(fEditor), false);
+        if (parent != 0) {
+            link(c, broader, conceptIri(parent));
+            if (!owl) {
+                link(conceptIri(parent), narrower, c);
+            }
+        }
+        if (!r.IsNull(fOrder)) {
+            integer(c, listOrder, r.Integer(fOrder));
+        }
+        if (!r.IsNull(fX)) {
+            integer(c, iconX, r.Integer(fX));
+        }
+        if (!r.IsNull(fY)) {
+            integer(c, iconY, r.Integer(fY));
+        }
+        ++result.Concepts;
+        if (progress && (++done % 1000 == 0 || done == total)) {
+            progress(done, total);
+        }
+    });
+
+    // Mirror images: the relation itself, then a record that keeps its number, place and order.
+    TTable& network = store.DtStOriginalNetWork;
+    const int nNo = FieldIndex(network, store::kFieldRecordNo);
+    const int nFrom = FieldIndex(network, store::kFieldRecordNoFrom);
+    const int nTo = FieldIndex(network, store::kFieldRecordNoTo);
+    const int nOrder = FieldIndex(network, store::kFieldListOrder);
+    const int nCode = FieldIndex(network, store::kFieldLinkCode);
+    const int nX = FieldIndex(network, store::kFieldIconPosX);
+    const int nY = FieldIndex(network, store::kFieldIconPosY);
+    const std::string mirrorClass = base + std::string(v::kMirrorImage);
+    network.ForEachRecordView([&](const TRecordView& r) {
+        const std::int32_t linkNo = r.Integer(nNo);
+        const std::string from = conceptIri(r.Integer(nFrom));
+        const std::string to = conceptIri(r.Integer(nTo));
+        const std::int32_t code = r.Integer(nCode);
+        if (code == 1) {
+            link(to, broader, from);
+            if (!owl) {
+                link(from, narrower, to);
+            }
+        } else if (owl) {
+            const std::string node = "r" + std::to_string(linkNo);
+            out.Emit(iri(to), broader, world.BlankTerm(node));
+            out.Emit(world.BlankTerm(node), rdfType, iri(std::string(v::kOwl) + "Restriction"));
+            out.Emit(world.BlankTerm(node), term(v::kOwl, "onProperty"), iri(linkIri(code)));
+            out.Emit(world.BlankTerm(node), term(v::kOwl, "someValuesFrom"), iri(from));
+        } else {
+            link(to, uris.Get(linkIri(code)), from);
+        }
+        const std::string m = base + std::string(v::kMirrorPrefix) + std::to_string(linkNo);
+        link(m, rdfType, mirrorClass);
+        if (owl) {
+            link(m, rdfType, std::string(v::kOwl) + "NamedIndividual");
+        }
+        link(m, own(v::kMirrorOf), to);
+        link(m, own(v::kShownUnder), from);
+        integer(m, own(v::kLinkCode), code);
+        if (!r.IsNull(nOrder)) {
+            integer(m, listOrder, r.Integer(nOrder));
+        }
+        if (!r.IsNull(nX)) {
+            integer(m, iconX, r.Integer(nX));
+        }
+        if (!r.IsNull(nY)) {
+            integer(m, iconY, r.Integer(nY));
+        }
+        ++result.MirrorImages;
+    });
+
+    out.End();
+    result.Triples = out.Triples();
+    result.Replaced = textOut.Replaced();
+    return result;
+}
+
+TRdfExportResult ExportRdfFile(store::TDataModule1& store, const store::TOntology& ontology,
+                               const TRdfExportOptions& options, const std::string& path,
+                               store::TFileSystem& fileSystem,
+                               const std::function<void(int done, int total)>& progress) {
+    store::TFileReplacement file(fileSystem, path);
+    const TRdfExportResult result = ExportRdf(
+        store, ontology, options, [&](std::string_view bytes) { file.Write(bytes); }, progress);
+    file.Commit();
+    return result;
+}
+
+}  // namespace velmora::exchange
