@@ -374,7 +374,12 @@ struct TRdfImport::TState {
     bool Owl() const { return Options.Vocabulary == TRdfVocabulary::Owl; }
 
     [[noreturn]] void ParseFailure() {
-        const int line = World.ErrorLine();
+        int line = World.ErrorLine();
+        if (line == 0 && Parser != nullptr) {
+            // The message names no place: the parser's own position is where it stopped.
+            const raptor_locator* where = raptor_parser_get_locator(Parser);
+            line = where != nullptr && where->line > 0 ? where->line : 0;
+        }
         std::string message = World.TakeMessage();
         std::string text = Name + ": ";
         if (line > 0) {
@@ -1243,6 +1248,9 @@ TRdfImportResult TRdfImport::Finish() {
 
     // Record numbers: those of the export's IRIs, the others after the highest.
     std::vector<std::int32_t> numbers(allConcepts, 0);
+    // A concept named by the export (base IRI + number) takes what the file leaves out as the
+    // tables had it: null, not the defaults a foreign concept gets.
+    std::vector<char> exported(allConcepts, 0);
     {
         std::unordered_set<std::int32_t> used;
         std::int32_t highest = 0;
@@ -1250,6 +1258,7 @@ TRdfImportResult TRdfImport::Finish() {
             if (const auto n = numberIn(*nodes[concepts[c]].Iri, "")) {
                 if (used.insert(*n).second) {
                     numbers[c] = *n;
+                    exported[c] = 1;
                     highest = std::max(highest, *n);
                 }
             }
@@ -1281,7 +1290,7 @@ TRdfImportResult TRdfImport::Finish() {
     bool ownOrder = false;
     for (std::size_t c = 0; c < conceptCount && !ownOrder; ++c) {
         const TDetails* d = st.Find(concepts[c]);
-        ownOrder = d != nullptr && d->ListOrder && own(nodes[concepts[c]]);
+        ownOrder = d != nullptr && d->ListOrder && exported[c] != 0;
     }
     for (const TMirror& m : mirrors) {
         ownOrder = ownOrder || (m.Record != nullptr && m.Record->ListOrder);
@@ -1349,7 +1358,7 @@ TRdfImportResult TRdfImport::Finish() {
     for (const int c : order) {
         const int node = concepts[c];
         const TDetails* d = node >= 0 ? st.Find(node) : nullptr;
-        const bool ownNode = node >= 0 && own(nodes[node]);
+        const bool ownNode = exported[c] != 0;
         const std::int32_t no = numbers[c];
         const std::string title = st.ToTable(titleUtf8[c], kTextWidth);
         titles[c] = title;
@@ -1367,14 +1376,24 @@ TRdfImportResult TRdfImport::Finish() {
         } else {
             row[6] = listOrder[c];
         }
-        row[7] = d != nullptr && d->IconX && ownNode ? *d->IconX : store::kNotPlaced;
-        row[8] = d != nullptr && d->IconY && ownNode ? *d->IconY : store::kNotPlaced;
-        const auto moment = [&](const std::string& text) {
-            return text.empty() ? now : ParseDateTime(text).value_or(now);
+        const auto position = [&](const std::optional<std::int32_t>& given) {
+            return given && ownNode ? TValue(*given)
+                   : ownNode        ? TValue()
+                                    : TValue(store::kNotPlaced);
+        };
+        row[7] = position(d != nullptr ? d->IconX : std::nullopt);
+        row[8] = position(d != nullptr ? d->IconY : std::nullopt);
+        const auto moment = [&](const std::string& text) -> TValue {
+            if (text.empty()) {
+                return ownNode ? TValue() : TValue(now);
+            }
+            return ParseDateTime(text).value_or(now);
         };
         row[9] = moment(d != nullptr ? d->Created : std::string());
         row[10] = moment(d != nullptr ? d->Modified : std::string());
-        row[11] = d != nullptr && !d->Editor.empty() ? st.ToTable(d->Editor, kTextWidth) : userName;
+        row[11] = d != nullptr && !d->Editor.empty() ? st.ToTable(d->Editor, kTextWidth)
+                  : ownNode                          ? std::string()
+                                                     : userName;
         conceptTable.SetAutoIncValue(no);
         conceptTable.AppendRecord(row);
 

@@ -36,7 +36,13 @@ void TRaptorWorld::Log(void* context, raptor_log_message* message) {
         ++self.m_warnings;
         return;
     }
+    const int line =
+        message->locator != nullptr && message->locator->line > 0 ? message->locator->line : 0;
     if (!self.m_error.empty()) {
+        // Some messages name no place; a later one about the same failure does.
+        if (self.m_errorLine == 0) {
+            self.m_errorLine = line;
+        }
         return;
     }
     try {
@@ -47,8 +53,7 @@ void TRaptorWorld::Log(void* context, raptor_log_message* message) {
     } catch (...) {
         self.m_error = "?";
     }
-    self.m_errorLine =
-        message->locator != nullptr && message->locator->line > 0 ? message->locator->line : 0;
+    self.m_errorLine = line;
 }
 
 std::string TRaptorWorld::TakeMessage() {
