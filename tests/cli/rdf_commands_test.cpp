@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "cli_fixture.h"
+
+namespace velmora::cli::testing {
+namespace {
+
+class RdfCommands : public TScratchTest {};
+
+bool HaveRapper() {
+    return std::system("command -v rapper >/dev/null 2>&1") == 0;
+}
+
+// What rapper (an independent reader) makes of a file: its triple count, or -1 on an error.
+long RapperTriples(const std::string& syntax, const std::string& path) {
+    const std::string command = "rapper -c -i " + syntax + " '" + path + "' 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return -1;
+    }
+    std::string output;
+    char buffer[256];
+    while (fgets(buffer, sizeof buffer, pipe) != nullptr) {
+        output += buffer;
+    }
+    if (pclose(pipe) != 0) {
+        ADD_FAILURE() << output;
+        return -1;
+    }
+    const std::size_t at = output.find("returned ");
+    return at == std::string::npos ? -1 : std::stol(output.substr(at + 9));
+}
+
+TEST_F(RdfCommands, ExportIsReadByRapperAndComesBack) {
+    if (!HaveRapper()) {
+        GTEST_SKIP() << "rapper (raptor2-utils) is not installed; scripts/install-deps.sh "
+                        "installs it";
+    }
+    const std::string ont = Path("g.ont");
+    ASSERT_EQ(RunCommand({"generate", "300", ont, "--seed", "7"}).Status, 0);
+    const struct {
+        const char* As;
+        const char* Format;
+        const char* Rapper;
+        const char* Name;
+    } cases[] = {{"skos", "turtle", "turtle", "s.ttl"},
+                 {"skos", "rdfxml", "rdfxml", "s.rdf"},
+                 {"owl", "ntriples", "ntriples", "o.nt"},
+                 {"owl", "rdfxml", "rdfxml", "o.owl"}};
+    for (const auto& c : cases) {
+        const std::string rdf = Path(c.Name);
+        const TRun exported =
+            RunCommand({"export-rdf", ont, rdf, "--as", c.As, "--format", c.Format});
+        ASSERT_EQ(exported.Status, 0) << exported.Err;
+        const std::string triples = exported.Out.substr(0, exported.Out.find(" triples"));
+        EXPECT_EQ(RapperTriples(c.Rapper, rdf), std::stol(triples.substr(triples.rfind(' ') + 1)))
+            << c.Name;
+        const std::string back = Path(std::string(c.Name) + ".ont");
+        const TRun imported = RunCommand({"import-rdf", rdf, back, "--as", c.As});
+        ASSERT_EQ(imported.Status, 0) << imported.Err;
+        EXPECT_EQ(imported.Err.find("warning"), std::string::npos) << imported.Err;
+        // The same records: exported again, the two files are the same text.
+        const TRun again =
+            RunCommand({"export-rdf", back, rdf + ".2", "--as", c.As, "--format", c.Format});
+        ASSERT_EQ(again.Status, 0) << again.Err;
+        if (std::string(c.Format) != "turtle") {
+            EXPECT_EQ(ReadBytes(rdf + ".2"), ReadBytes(rdf)) << c.Name;
+        }
+        EXPECT_EQ(RunCommand({"check", back}).Status, 0);
+    }
+}
+
+TEST_F(RdfCommands, BrokenInputWritesNothingAndOutputsAreNotReplacedSilently) {
+    const std::string bad = Path("bad.ttl");
+    {
+        std::ofstream out(bad);
+        out << "@prefix skos: <http://www.w3.org/2004/02/skos/core#> .\n"
+               "<http://a/1> a skos:Concept ;\n  skos:prefLabel \"open\n";
+    }
+    const TRun broken = RunCommand({"import-rdf", bad, Path("out.ont")});
+    EXPECT_EQ(broken.Status, 1);
+    EXPECT_NE(broken.Err.find("行目"), std::string::npos) << broken.Err;
+    EXPECT_FALSE(std::filesystem::exists(Path("out.ont")));
+
+    const std::string ont = Path("g.ont");
+    ASSERT_EQ(RunCommand({"generate", "20", ont}).Status, 0);
+    ASSERT_EQ(RunCommand({"export-rdf", ont, Path("x.ttl")}).Status, 0);
+    EXPECT_EQ(RunCommand({"export-rdf", ont, Path("x.ttl")}).Status, 1);
+    EXPECT_EQ(RunCommand({"export-rdf", ont, Path("x.ttl"), "--force"}).Status, 0);
+    EXPECT_EQ(RunCommand({"import-rdf", Path("x.ttl"), ont}).Status, 1);
+    for (const auto& usage :
+         {std::initializer_list<std::string>{"export-rdf", ont, Path("y"), "--as", "rdfs"},
+          {"export-rdf", ont, Path("y"), "--base", "no-scheme"},
+          {"export-rdf", ont, Path("y"), "--lang", "ja_JP"},
+          {"import-rdf", Path("x.ttl"), Path("z.ont"), "--format", "x"}}) {
+        EXPECT_EQ(RunCommand(usage).Status, 2);
+    }
+}
+
+}  // namespace
+}  // namespace velmora::cli::testing
