@@ -8,6 +8,7 @@
 #include "create_ontology_wizard.h"
 #include "date_time.h"
 #include "qt_text.h"
+#include "recovery_copy.h"
 
 namespace velmora::app {
 
@@ -173,6 +174,30 @@ void TFileCommands::OpenOntologyFile(const QString& path) {
         m_views.editor->SetEditorActive(true);
         m_host.ShowTopConcept();
         FocusTree();
+    } catch (...) {
+        ReturnToIdle();
+        throw;
+    }
+}
+
+void TFileCommands::RestoreRecoveryCopy(const std::string& path) {
+    if (m_host.Ontology() != nullptr && !CloseOntology()) {
+        return;
+    }
+    m_host.SetOntology(std::make_unique<store::TOntology>());
+    try {
+        store::TOntology& ontology = *m_host.Ontology();
+        const store::TRecoveryInfo info =
+            store::LoadRecoveryCopy(m_store, ontology, store::RealFileSystem(), path);
+        ontology.SetFileName(info.FileName);
+        // The undo steps of the lost session are not in the copy; the changes count as unsaved.
+        ontology.SetModified(true);
+        m_views.editor->SetEditorActive(true);
+        m_host.ShowTopConcept();
+        FocusTree();
+        m_host.SetStatusText(
+            "回復用コピーから編集内容を復元しました. 保存するまではファイルは"
+            "変わっていません.");
     } catch (...) {
         ReturnToIdle();
         throw;

@@ -34,6 +34,10 @@ public:
     void FileSaveAs1Execute();
     void FilePrintDlg1Execute();
     void OpenOntologyFile(const QString& path);
+    // Opens a recovery copy as the ontology: its tables and metadata, the file it belongs to
+    // and unsaved changes, so that the user decides whether to save. A damaged copy: the error
+    // is thrown on and the window is idle.
+    void RestoreRecoveryCopy(const std::string& path);
     // Asks about unsaved changes and unloads the ontology; false when the user kept it.
     bool CloseOntology();
     bool HasUnsavedChanges() const;

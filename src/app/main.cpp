@@ -1,4 +1,5 @@
 // The desktop program: velmora [FILE.ont] [--settings FILE.ini] [--screenshot FILE.png]
+//                       [--no-recovery]
 #include <QCommandLineParser>
 #include <QDialog>
 #include <QTimer>
@@ -9,6 +10,7 @@
 
 #include "application.h"
 #include "main_form.h"
+#include "recovery_copy.h"
 #include "settings.h"
 #include "user_interface.h"
 #include "velmora_version.h"
@@ -80,6 +82,10 @@ int main(int argc, char** argv) {
     const QCommandLineOption screenshotOption(
         "screenshot", "起動後にウインドウの画像を FILE に保存して終了する", "FILE");
     parser.addOption(screenshotOption);
+    const QCommandLineOption noRecoveryOption(
+        "no-recovery",
+        "回復用コピーを作らず, 残っている回復用コピーについても尋ねない (スクリプト用)");
+    parser.addOption(noRecoveryOption);
     parser.addPositionalArgument("FILE", "開くオントロジーファイル (.ont)");
     parser.process(application);
 
@@ -89,6 +95,9 @@ int main(int argc, char** argv) {
     velmora::app::TUserInterface& ui = screenshot ? unattendedUi : interactiveUi;
     application.SetUserInterface(&ui);
     velmora::app::TMainForm form(ui, parser.value(settingsOption));
+    if (!parser.isSet(noRecoveryOption)) {
+        form.EnableRecovery(velmora::store::DefaultRecoveryFolder());
+    }
     form.show();
     form.Start(parser.positionalArguments(), screenshot);
     if (screenshot) {

@@ -33,6 +33,7 @@
 #include "ontology_tables.h"
 #include "option_dialog.h"
 #include "qt_text.h"
+#include "recovery_service.h"
 #include "search_form.h"
 #include "tool_commands.h"
 #include "tree_commands.h"
@@ -143,6 +144,8 @@ TMainForm::TMainForm(TUserInterface& ui, const QString& settingsPath, QWidget* p
 
 TMainForm::~TMainForm() {
     m_timer1->stop();
+    // Before the ontology goes: its last state change is no clean close, and the copy stays.
+    m_recovery.reset();
     // The ontology tells the window of its last state change as it goes; the window is still
     // whole here.
     m_ontology.reset();
@@ -152,6 +155,10 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::Start(const QStringList& arguments, bool unattended) {
+    bool restored = false;
+    if (m_recovery) {
+        RunGuarded([this, &restored] { restored = m_recovery->OfferLeftCopies(); });
+    }
     if (m_settings.Author() == "無記名" && unattended) {
         std::fputs("velmora: first start: the welcome and the options dialog are skipped\n",
                    stderr);
@@ -160,10 +167,22 @@ void TMainForm::Start(const QStringList& arguments, bool unattended) {
                  FromUtf8(kApplicationTitle));
         RunGuarded([this] { ToolOptionExecute(); });
     }
-    if (!arguments.isEmpty()) {
+    if (!arguments.isEmpty() && restored) {
+        SetStatusText("回復した編集内容を開いているため, " + arguments.front() +
+                      " は開きませんでした.");
+    } else if (!arguments.isEmpty()) {
         const QString path = arguments.front();
         RunGuarded([this, &path] { OpenOntologyFile(path); });
     }
+}
+
+void TMainForm::EnableRecovery(const std::string& folder) {
+    TRecoveryService::THost host;
+    host.ontology = [this] { return m_ontology.get(); };
+    host.status = [this](const QString& text) { SetStatusText(text); };
+    host.restore = [this](const std::string& path) { m_fileCommands->RestoreRecoveryCopy(path); };
+    m_recovery = std::make_unique<TRecoveryService>(*m_store, m_ui, std::move(host), folder);
+    m_recovery->SetInterval(m_settings.RecoveryInterval() * 1000);
 }
 
 // ---- Layout ------------------------------------------------------------------------------
@@ -818,6 +837,9 @@ void TMainForm::SetOntology(std::unique_ptr<store::TOntology> ontology) {
 void TMainForm::OnOntologyState() {
     m_fileCommands->UpdateFileCommands();
     m_commands->Enable("EditUndo", m_ontology != nullptr && m_ontology->CanUndo());
+    if (m_recovery) {
+        m_recovery->OntologyStateChanged();
+    }
 }
 
 void TMainForm::RefreshCaption() {

@@ -55,6 +55,7 @@ class TEditCommands;
 class TExchangeCommands;
 class TFileCommands;
 class TOntologyConfigCommand;
+class TRecoveryService;
 class TToolCommands;
 class TTreeCommands;
 class TWorkspaceCommands;
@@ -70,11 +71,17 @@ public:
     TMainForm(TUserInterface& ui, const QString& settingsPath, QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    // The rest of start-up: the first-start welcome with the options dialog, then the file
-    // named by the first argument, if any.
+    // The rest of start-up: the question about recovery copies left behind (when recovery is
+    // on), the first-start welcome with the options dialog, then the file named by the first
+    // argument, if any (not when a copy was restored: the restored ontology stays).
     // unattended (a screenshot run): no dialog waits for a person; a first start says on
     // stderr what it skipped.
     void Start(const QStringList& arguments, bool unattended = false);
+
+    // Recovery copies in folder while the ontology has unsaved changes (off until called; the
+    // program calls it unless started with --no-recovery).
+    void EnableRecovery(const std::string& folder);
+    TRecoveryService* Recovery() { return m_recovery.get(); }
 
     // Navigation.
     void GoToConcept(QObject* sender, const store::TConceptData& item, bool force,
@@ -227,6 +234,7 @@ private:
     std::unique_ptr<TFileCommands> m_fileCommands;
     std::unique_ptr<TToolCommands> m_toolCommands;
     std::unique_ptr<TOntologyConfigCommand> m_ontologyConfigCommand;
+    std::unique_ptr<TRecoveryService> m_recovery;
 
     QString m_statusText;  // the status line's own text, under passing hints
     // The parents' and the children's pane heights as read, until the edit page has a size.

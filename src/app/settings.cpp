@@ -269,6 +269,14 @@ void TQuillonIniFile::SetUseVariousLink(bool use) {
     WriteInt(kSystem, "USE_VARIOUS_LINK", use ? 1 : 0);
 }
 
+int TQuillonIniFile::RecoveryInterval() const {
+    const int seconds = ReadInt(kSystem, "RECOVERY_INTERVAL", kMaxRecoveryInterval);
+    return seconds >= 1 && seconds <= kMaxRecoveryInterval ? seconds : kMaxRecoveryInterval;
+}
+void TQuillonIniFile::SetRecoveryInterval(int seconds) {
+    WriteInt(kSystem, "RECOVERY_INTERVAL", seconds);
+}
+
 int TQuillonIniFile::VerticalSplitter() const {
     return ReadInt(kSystem, "VERTICAL_SPLITTER", 150);
 }

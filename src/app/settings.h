@@ -58,6 +58,11 @@ public:
     // SYSTEM
     bool UseVariousLink() const;
     void SetUseVariousLink(bool use);
+    // Seconds from a change to its recovery copy: 1..60; anything else reads as 60, so that
+    // no setting can make the copies rarer than once a minute.
+    static constexpr int kMaxRecoveryInterval = 60;
+    int RecoveryInterval() const;
+    void SetRecoveryInterval(int seconds);
     int VerticalSplitter() const;
     bool HasVerticalSplitter() const;  // false until a width was stored (a first start)
     void SetVerticalSplitter(int pixels);
