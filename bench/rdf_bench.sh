@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Figures of export-rdf and import-rdf on generated ontologies of 100,000 and 1,000,000
+# concepts: each direction's wall time, peak memory and file size, for SKOS in Turtle and OWL in
+# RDF/XML and N-Triples; then a 45,000-concept ontology in OWL RDF/XML (about the number of
+# classes of the Gene Ontology) in both directions. One run each: the largest take a while.
+#
+#   bench/rdf_bench.sh [VELMORA_CLI] [WORK_DIR]
+#
+# VELMORA_CLI defaults to the release build (cmake --preset release && cmake --build --preset
+# release -j2); WORK_DIR to a fresh folder under /tmp (about 3 GB are needed), removed afterwards.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bin=${1:-build/release/src/cli/velmora-cli}
+[ -x "$bin" ] || { echo "no $bin: build it with cmake --preset release && cmake --build --preset release -j2" >&2; exit 1; }
+if [ -n "${2:-}" ]; then
+  work=$2
+  mkdir -p "$work"
+else
+  work=$(mktemp -d /tmp/velmora-rdf-bench.XXXXXX)
+  trap 'rm -rf "$work"' EXIT
+fi
+[ -x /usr/bin/time ] || { echo "needs /usr/bin/time (Debian package time)" >&2; exit 1; }
+
+# measure CMD...: runs it under /usr/bin/time -v and prints "SECONDS PEAK_MB".
+measure() {
+  /usr/bin/time -v "$@" >/dev/null 2>"$work/time.txt" || { cat "$work/time.txt" >&2; exit 1; }
+  awk -F': ' '
+    /Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i] }
+    /Maximum resident set size/ { kb = $2 }
+    END { printf "%7.2f s %6d MB", s, kb / 1024 }' "$work/time.txt"
+}
+
+size_mb() { du -m "$1" | cut -f1; }
+
+run() {  # N AS FORMAT EXT
+  local n=$1 as=$2 format=$3 ext=$4 ont="$work/g$1.ont" rdf="$work/g$1.$4"
+  local out
+  out=$(measure "$bin" export-rdf "$ont" "$rdf" --as "$as" --format "$format" --force)
+  printf '%9d  %-4s %-8s export %s %6d MB file\n' "$n" "$as" "$format" "$out" "$(size_mb "$rdf")"
+  rm -f "$work/back.ont"
+  out=$(measure "$bin" import-rdf "$rdf" "$work/back.ont" --as "$as")
+  printf '%9d  %-4s %-8s import %s\n' "$n" "$as" "$format" "$out"
+  rm -f "$rdf" "$work/back.ont"
+}
+
+echo "concepts   vocabulary/syntax  direction  time  peak memory"
+for n in 45000 100000 1000000; do
+  "$bin" generate "$n" "$work/g$n.ont" --force >/dev/null
+  run "$n" owl rdfxml owl
+  if [ "$n" -ne 45000 ]; then
+    run "$n" skos turtle ttl
+    run "$n" owl ntriples nt
+  fi
+  rm -f "$work/g$n.ont"
+done
