@@ -353,6 +353,8 @@ struct TRdfImport::TState {
     std::unordered_map<std::string, TPredicate, TStringHash, std::equal_to<>> Predicates;
     std::vector<TEdge> Edges;
     std::size_t Statements = 0;
+    std::size_t Fed = 0;
+    static constexpr std::size_t kTurtleLimit = std::size_t{1} << 30;
 
     TRdfImportResult Result;
 
@@ -392,7 +394,7 @@ struct TRdfImport::TState {
         Syntax = DetectRdfSyntax(Head);
         Result.Syntax = Syntax;
         // N-Triples is Turtle too; Raptor's own N-Triples reader leaks a datatype URI.
-        Parser = raptor_new_parser(World.World(), Syntax == "ntriples" ? "turtle" : Syntax.c_str());
+        Parser = raptor_new_parser(World.World(), Syntax == "rdfxml" ? "rdfxml" : "turtle");
         if (Parser == nullptr) {
             throw ERdfError("RDF の読み込みを準備できません.");
         }
@@ -421,6 +423,14 @@ struct TRdfImport::TState {
     }
 
     void Feed(std::string_view chunk) {
+        // Raptor's Turtle reader (which reads N-Triples too) keeps the whole text and crashes
+        // beyond 2 GiB; stop well before.
+        Fed += chunk.size();
+        if (Started && Syntax != "rdfxml" && Fed > kTurtleLimit) {
+            throw ERdfError(Name +
+                            ": Turtle と N-Triples のファイルは 1 GiB までしか読めません. "
+                            "RDF/XML で書き出したものを読み込んでください.");
+        }
         if (Started) {
             Parse(chunk, false);
             return;
