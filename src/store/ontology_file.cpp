@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "data_module.h"
+#include "file_system.h"
 #include "ontology.h"
 #include "stream.h"
 #include "table_packet.h"
@@ -50,6 +51,25 @@ std::string EncodeDirectory(const std::array<std::int64_t, kStreamCount>& length
     return bytes;
 }
 
+// Appends to a file being written and counts the bytes; the packet writer needs no more.
+class TReplacementStream final : public TStream {
+public:
+    explicit TReplacementStream(TFileReplacement& file) : m_file(file) {}
+
+    std::size_t Read(void*, std::size_t) override { return 0; }
+    void Write(const void* buffer, std::size_t n) override {
+        m_file.Write(buffer, n);
+        m_written += static_cast<std::int64_t>(n);
+    }
+    std::int64_t Position() const override { return m_written; }
+    void Seek(std::int64_t) override { throw EStreamError(kStreamWriteError); }
+    std::int64_t Size() const override { return m_written; }
+
+private:
+    TFileReplacement& m_file;
+    std::int64_t m_written = 0;
+};
+
 }  // namespace
 
 void TDataModule1::LoadOntologyFile(TOntology& ontology) {
@@ -78,8 +98,9 @@ void TDataModule1::LoadOntologyImage(TOntology& ontology, TFile& file, std::int6
     const auto lengths = DecodeDirectory(directory);
 
     // Every stream is read and parsed before anything of the open ontology changes. A length
-    // is checked against what the file still holds before any memory is taken for it.
-    std::array<std::string, kStreamCount> streams;
+    // is checked against what the file still holds before any memory is taken for it. The
+    // table packets are parsed as they are read, a few megabytes at a time, so loading never
+    // holds the file or a whole packet in memory beside the records.
     for (std::size_t i = 0; i < kStreamCount; ++i) {
         if (lengths[i] < 0) {
             throw EStreamError(std::string(kStreamReadError) + "\r\n(" + std::to_string(i + 1) +
@@ -88,24 +109,26 @@ void TDataModule1::LoadOntologyImage(TOntology& ontology, TFile& file, std::int6
         if (lengths[i] > remaining) {
             throw EStreamError(kStreamReadError);
         }
-        streams[i].resize(static_cast<std::size_t>(lengths[i]));
-        if (file.Read(streams[i].data(), streams[i].size()) != streams[i].size()) {
-            throw EStreamError(kStreamReadError);
-        }
         remaining -= lengths[i];
     }
-
+    std::string metadataBytes(static_cast<std::size_t>(lengths[0]), '\0');
+    if (file.Read(metadataBytes.data(), metadataBytes.size()) != metadataBytes.size()) {
+        throw EStreamError(kStreamReadError);
+    }
+    const TPacketSource readFile = [&file](char* buffer, std::size_t n) {
+        return file.Read(buffer, n);
+    };
     std::array<std::unique_ptr<TTable>, 5> loaded;
     for (std::size_t t = 0; t < loaded.size(); ++t) {
         const TTable& target = *m_tables[t];
         loaded[t] = std::make_unique<TTable>(target.TableName(), target.DeclaredFieldDefs());
-        TMemoryStream packet(std::move(streams[t + 1]));
-        LoadTableFromStream(*loaded[t], packet);
+        LoadTableFromSource(*loaded[t], static_cast<std::size_t>(lengths[t + 1]), readFile);
     }
+
     for (std::size_t t = 0; t < loaded.size(); ++t) {
         m_tables[t]->AdoptContents(*loaded[t]);
     }
-    TMemoryStream metadata(std::move(streams[0]));
+    TMemoryStream metadata(std::move(metadataBytes));
     ontology.LoadFromStream(metadata);
     try {
         AttachTables();
@@ -164,11 +187,12 @@ void TDataModule1::WriteOntologyImage(const TOntology& ontology, TFileReplacemen
     ontology.SaveToStream(buffer);
     lengths[0] = buffer.Size();
     file.Write(buffer.Bytes());
+    // The packets go to the file as they are made, never whole into memory.
+    TReplacementStream out(file);
     for (std::size_t t = 0; t < 5; ++t) {
-        buffer.Clear();
-        SaveTableToStream(*m_tables[t], buffer);
-        lengths[t + 1] = buffer.Size();
-        file.Write(buffer.Bytes());
+        const std::int64_t start = out.Position();
+        SaveTableToStream(*m_tables[t], out);
+        lengths[t + 1] = out.Position() - start;
     }
     file.Seek(offset + static_cast<std::int64_t>(kMagic.size()));
     file.Write(EncodeDirectory(lengths));

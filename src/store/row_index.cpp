@@ -135,6 +135,18 @@ void TRowIndex::RebuildFenwick() {
 void TRowIndex::Insert(const std::int64_t* entry) {
     ++m_version;
     ++m_size;
+    // Rising keys (new records, a table being loaded) go after the last entry: no search.
+    if (!m_blocks.empty()) {
+        const std::size_t last = m_blocks.size() - 1;
+        if (m_counts[last] < kMaxBlockEntries &&
+            Compare(m_lastEntries.data() + last * m_width, entry, m_width) < 0) {
+            m_blocks[last]->data.insert(m_blocks[last]->data.end(), entry, entry + m_width);
+            ++m_counts[last];
+            FenwickAdd(last, 1);
+            UpdateLastEntry(last);
+            return;
+        }
+    }
     if (m_blocks.empty()) {
         auto first = NewBlock();
         first->data.assign(entry, entry + m_width);

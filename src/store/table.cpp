@@ -9,6 +9,7 @@
 #include <limits>
 #include <map>
 #include <optional>
+#include <utility>
 
 #include "code_page.h"
 #include "row_index.h"
@@ -18,17 +19,93 @@ namespace velmora::store {
 // ---------------------------------------------------------------------------------------------
 // Records
 //
-// A record is one heap block:
+// A record is one run of bytes:
 //   uint64 null mask (bit i set: field i is null)
 //   per field, in field order: int32 (integer, auto-increment), int64 milliseconds (date-time),
 //   uint32 byte length (text, memo)
 //   the bytes of the text and memo fields, in field order
-// An edit writes a new block and moves the old one into the change log, so rolling back a change
-// is a pointer swap.
+// Records read from a file sit back to back in the table's arena; a record that is added or
+// edited later is a heap block of its own. An edit writes a new block and moves the old record
+// into the change log, so rolling back a change is a pointer swap.
 
 namespace {
 
-using TRowPtr = std::unique_ptr<char[]>;
+// A record's bytes: its own heap block, or a place in the table's arena that the arena frees
+// with the table. Arena places are even, so the lowest bit of the pointer tells the two apart.
+class TRowPtr {
+public:
+    TRowPtr() = default;
+    TRowPtr(std::nullptr_t) {}  // NOLINT(google-explicit-constructor): reads as "no record"
+    static TRowPtr Owned(std::size_t size) { return TRowPtr(new char[size], false); }
+    static TRowPtr InArena(char* row) { return TRowPtr(row, true); }
+    TRowPtr(TRowPtr&& other) noexcept : m_bits(std::exchange(other.m_bits, 0)) {}
+    TRowPtr& operator=(TRowPtr&& other) noexcept {
+        if (this != &other) {
+            Free();
+            m_bits = std::exchange(other.m_bits, 0);
+        }
+        return *this;
+    }
+    TRowPtr(const TRowPtr&) = delete;
+    TRowPtr& operator=(const TRowPtr&) = delete;
+    ~TRowPtr() { Free(); }
+
+    char* get() const { return reinterpret_cast<char*>(m_bits & ~std::uintptr_t{1}); }
+    explicit operator bool() const { return m_bits != 0; }
+    bool InArena() const { return (m_bits & 1U) != 0; }
+    void reset() {
+        Free();
+        m_bits = 0;
+    }
+
+private:
+    TRowPtr(char* row, bool inArena)
+        : m_bits(reinterpret_cast<std::uintptr_t>(row) | (inArena ? 1U : 0U)) {
+        assert((reinterpret_cast<std::uintptr_t>(row) & 1U) == 0);
+    }
+    void Free() {
+        if (m_bits != 0 && !InArena()) {
+            delete[] get();
+        }
+    }
+
+    std::uintptr_t m_bits = 0;
+};
+
+// Chunks that loaded records are packed into: one allocation per megabyte instead of one per
+// record. A record deleted or replaced later keeps its place until the table is closed, so the
+// arena never holds more than what was loaded.
+class TRowArena {
+public:
+    char* Allocate(std::size_t size) {
+        size = (size + 1) & ~std::size_t{1};
+        if (size > m_left) {
+            // A record too large for a quarter of a chunk gets a chunk of its own, so the
+            // remainder of the current chunk is not wasted.
+            const std::size_t chunk = size > kChunkSize / 4 ? size : kChunkSize;
+            m_chunks.push_back(std::unique_ptr<char[]>(new char[chunk]));
+            m_bytes += chunk;
+            if (chunk != size) {
+                m_next = m_chunks.back().get();
+                m_left = chunk;
+            } else {
+                return m_chunks.back().get();
+            }
+        }
+        char* row = m_next;
+        m_next += size;
+        m_left -= size;
+        return row;
+    }
+    std::size_t Bytes() const { return m_bytes; }
+
+private:
+    static constexpr std::size_t kChunkSize = std::size_t{1} << 20;
+    std::vector<std::unique_ptr<char[]>> m_chunks;
+    char* m_next = nullptr;
+    std::size_t m_left = 0;
+    std::size_t m_bytes = 0;
+};
 
 constexpr std::int64_t kNullKey = std::numeric_limits<std::int64_t>::min();
 // Columns of one index entry besides the slot: constrained fields, then order fields.
@@ -285,6 +362,7 @@ struct TTableData {
     std::vector<TFieldDef> defs;
     TRowLayout layout;
     int autoIncField = -1;
+    TRowArena arena;            // the records as they were loaded
     std::vector<TRowPtr> rows;  // by slot, in order of addition; null once deleted
     std::size_t live = 0;
     std::int32_t autoInc = 1;
@@ -474,43 +552,61 @@ struct TTableData {
         }
     }
 
-    TRowPtr EncodeRow(const std::vector<TEditValue>& values) const {
+    // A record's bytes from one value per field, each already as the field keeps it.
+    std::size_t EncodedSize(std::span<const TLoadedValue> values) const {
         std::size_t size = layout.fixedSize;
         for (int t : layout.textFields) {
             if (!values[t].Null) {
                 size += values[t].Text.size();
             }
         }
-        TRowPtr row(new char[size]);
+        return size;
+    }
+
+    void EncodeInto(std::span<const TLoadedValue> values, char* row) const {
         std::uint64_t nulls = 0;
         std::size_t textAt = layout.fixedSize;
         for (std::size_t i = 0; i < defs.size(); ++i) {
-            char* p = row.get() + layout.offset[i];
-            const TEditValue& v = values[i];
+            char* p = row + layout.offset[i];
+            const TLoadedValue& v = values[i];
             if (v.Null) {
                 nulls |= std::uint64_t{1} << i;
             }
             switch (defs[i].Kind) {
                 case TFieldKind::AutoInc:
                 case TFieldKind::Integer:
-                    Store<std::int32_t>(p, v.Null ? 0 : v.Integer);
+                    Store<std::int32_t>(p, v.Null ? 0 : static_cast<std::int32_t>(v.Number));
                     break;
                 case TFieldKind::DateTime:
-                    Store<std::int64_t>(p, v.Null ? 0 : v.Milliseconds);
+                    Store<std::int64_t>(p, v.Null ? 0 : v.Number);
                     break;
                 case TFieldKind::Text:
                 case TFieldKind::Memo: {
                     const auto length = static_cast<std::uint32_t>(v.Null ? 0 : v.Text.size());
                     Store<std::uint32_t>(p, length);
                     if (length) {
-                        std::memcpy(row.get() + textAt, v.Text.data(), length);
+                        std::memcpy(row + textAt, v.Text.data(), length);
                     }
                     textAt += length;
                     break;
                 }
             }
         }
-        Store<std::uint64_t>(row.get(), nulls);
+        Store<std::uint64_t>(row, nulls);
+    }
+
+    TRowPtr EncodeRow(const std::vector<TEditValue>& values) const {
+        std::array<TLoadedValue, kMaxFields> fields;
+        for (std::size_t i = 0; i < defs.size(); ++i) {
+            const TEditValue& v = values[i];
+            fields[i].Null = v.Null;
+            fields[i].Number =
+                defs[i].Kind == TFieldKind::DateTime ? v.Milliseconds : std::int64_t{v.Integer};
+            fields[i].Text = v.Text;
+        }
+        const std::span<const TLoadedValue> span(fields.data(), defs.size());
+        TRowPtr row = TRowPtr::Owned(EncodedSize(span));
+        EncodeInto(span, row.get());
         return row;
     }
 
@@ -1534,6 +1630,7 @@ void TTable::Close() {
     m_data->indexes.clear();
     m_data->log.clear();
     m_data->rows.clear();
+    m_data->arena = TRowArena();
     m_data->live = 0;
     Detach();
 }
@@ -1556,10 +1653,46 @@ void TTable::AppendLoadedRecord(std::span<const TValue> values) {
         throw ETableError("レコードの値の数が項目の数と一致しません");
     }
     std::vector<detail::TEditValue> converted(values.size());
+    std::vector<TLoadedValue> loaded(values.size());
     for (std::size_t i = 0; i < values.size(); ++i) {
         d.Assign(static_cast<int>(i), values[i], converted[i]);
+        loaded[i].Null = converted[i].Null;
+        loaded[i].Number = d.defs[i].Kind == TFieldKind::DateTime
+                               ? converted[i].Milliseconds
+                               : std::int64_t{converted[i].Integer};
+        loaded[i].Text = converted[i].Text;
     }
-    d.Append(d.EncodeRow(converted));
+    AppendLoadedRecord(loaded);
+}
+
+void TTable::AppendLoadedRecord(std::span<const TLoadedValue> values) {
+    TTableData& d = Data();
+    if (values.size() != d.defs.size()) {
+        throw ETableError("レコードの値の数が項目の数と一致しません");
+    }
+    // The field's own rules, as Assign applies them: a text cut to its width, an empty memo null.
+    std::array<TLoadedValue, kMaxFields> stored;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        stored[i] = values[i];
+        const TFieldDef& def = d.defs[i];
+        if (stored[i].Null) {
+            stored[i].Text = {};
+        } else if (def.Kind == TFieldKind::Memo) {
+            stored[i].Null = stored[i].Text.empty();
+        } else if (def.Kind == TFieldKind::Text) {
+            stored[i].Text = stored[i].Text.substr(
+                0, StoredLength(stored[i].Text, def.Size >= 0 ? static_cast<std::size_t>(def.Size)
+                                                              : std::string::npos));
+        }
+    }
+    const std::span<const TLoadedValue> span(stored.data(), values.size());
+    char* row = d.arena.Allocate(d.EncodedSize(span));
+    d.EncodeInto(span, row);
+    d.Append(TRowPtr::InArena(row));
+}
+
+std::size_t TTable::StoredRecordCount() const {
+    return Data().live;
 }
 
 std::int32_t TTable::AutoIncValue() const {
@@ -1623,20 +1756,19 @@ std::size_t TTable::MemoryUsage() const {
     const TTableData& d = Data();
     // Heap blocks carry about 16 bytes of allocator bookkeeping each.
     constexpr std::size_t kBlockOverhead = 16;
-    std::size_t bytes = d.rows.capacity() * sizeof(TRowPtr);
+    std::size_t bytes = d.rows.capacity() * sizeof(TRowPtr) + d.arena.Bytes();
+    const auto rowBytes = [&](const TRowPtr& row) -> std::size_t {
+        return row && !row.InArena() ? RowSize(d.layout, row.get()) + kBlockOverhead : 0;
+    };
     for (const TRowPtr& row : d.rows) {
-        if (row) {
-            bytes += RowSize(d.layout, row.get()) + kBlockOverhead;
-        }
+        bytes += rowBytes(row);
     }
     for (const auto& [fields, entry] : d.indexes) {
         bytes += entry->index.MemoryUsage();
     }
     bytes += d.log.capacity() * sizeof(TChange);
     for (const TChange& c : d.log) {
-        if (c.row) {
-            bytes += RowSize(d.layout, c.row.get()) + kBlockOverhead;
-        }
+        bytes += rowBytes(c.row);
     }
     return bytes;
 }

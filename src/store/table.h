@@ -62,6 +62,14 @@ const char* FieldKindName(TFieldKind kind);
 // One field value: null, an integer, a text or a moment.
 using TValue = std::variant<std::monostate, std::int32_t, std::string, TDateTime>;
 
+// One field value of a record being loaded, read without copying: null, or a number (the
+// integer, or the milliseconds of a moment), or a text viewing the loader's bytes.
+struct TLoadedValue {
+    bool Null = true;
+    std::int64_t Number = 0;
+    std::string_view Text;
+};
+
 enum class TDataSetState : std::uint8_t { Inactive, Browse, Edit, Insert };
 
 class TCursor;
@@ -307,6 +315,12 @@ public:
     // log entry, no number drawn from the counter); SetAutoIncValue sets the counter.
     void OpenEmpty(std::vector<TFieldDef> fieldDefs);
     void AppendLoadedRecord(std::span<const TValue> values);
+    // The same for a packet reader: no value is copied on the way. REQUIRES: each value is of
+    // its field's kind (a number for integer and date-time fields, a text for text and memo
+    // fields); text is cut to the field's width and an empty memo becomes null, as on a write.
+    void AppendLoadedRecord(std::span<const TLoadedValue> values);
+    // The number of records (deleted ones not counted), whatever a cursor shows.
+    std::size_t StoredRecordCount() const;
     std::int32_t AutoIncValue() const;
     void SetAutoIncValue(std::int32_t next);
     // The counter a packet held when it was at or below a record number of its own table and

@@ -3,6 +3,8 @@
 #include <bit>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <set>
@@ -64,7 +66,6 @@ constexpr std::uint16_t kMinorVersion = 0;
 constexpr std::uint16_t kMaxReadableVersion = 3;
 constexpr std::uint32_t kHeaderSize = 24;
 constexpr std::size_t kRowCountAt = 14;
-constexpr std::size_t kFlagsAt = 18;
 constexpr std::size_t kFirstRowAt = 22;
 constexpr std::uint32_t kFlagWritten = 1;
 constexpr std::uint32_t kFlagFirstRowValid = 2;
@@ -181,23 +182,37 @@ public:
         Bytes(name);
     }
 
+    // Positions count from the start of the packet. REQUIRES (patching): the byte at `at` has
+    // not been flushed yet.
     void PatchU16(std::size_t at, std::uint16_t value) {
-        m_bytes[at] = static_cast<char>(value & 0xFF);
-        m_bytes[at + 1] = static_cast<char>(value >> 8);
+        m_bytes[at - m_flushed] = static_cast<char>(value & 0xFF);
+        m_bytes[at - m_flushed + 1] = static_cast<char>(value >> 8);
     }
     void PatchU32(std::size_t at, std::uint32_t value) {
         PatchU16(at, static_cast<std::uint16_t>(value));
         PatchU16(at + 2, static_cast<std::uint16_t>(value >> 16));
     }
     void SetBits(std::size_t at, unsigned bits) {
-        m_bytes[at] = static_cast<char>(static_cast<unsigned char>(m_bytes[at]) | bits);
+        char& byte = m_bytes[at - m_flushed];
+        byte = static_cast<char>(static_cast<unsigned char>(byte) | bits);
     }
 
-    std::size_t Size() const { return m_bytes.size(); }
-    const std::string& Packet() const { return m_bytes; }
+    std::size_t Size() const { return m_flushed + m_bytes.size(); }
+
+    // Hands what was written so far to the stream once it fills a buffer (or always, with
+    // `all`), so that a large table never needs a second copy of itself in memory.
+    void Flush(TStream& out, bool all) {
+        if (all || m_bytes.size() >= kFlushSize) {
+            out.Write(m_bytes);
+            m_flushed += m_bytes.size();
+            m_bytes.clear();
+        }
+    }
 
 private:
+    static constexpr std::size_t kFlushSize = std::size_t{1} << 20;
     std::string m_bytes;
+    std::size_t m_flushed = 0;
 };
 
 [[noreturn]] void RefuseSave(const TTable& table, const std::string& why) {
@@ -281,7 +296,7 @@ void WriteColumn(TPacketWriter& w, const TFieldDef& def) {
 }
 
 void WriteRow(TPacketWriter& w, const TTable& table, const std::vector<TFieldDef>& defs,
-              std::span<const TValue> values) {
+              const TRecordView& record) {
     w.U8(0);  // row state
     const std::size_t status = w.Size();
     for (std::size_t i = 0; i < StatusBytes(defs.size()); ++i) {
@@ -289,66 +304,48 @@ void WriteRow(TPacketWriter& w, const TTable& table, const std::vector<TFieldDef
     }
     for (std::size_t j = 0; j < defs.size(); ++j) {
         const TFieldDef& def = defs[j];
-        const TValue& value = values[j];
+        const int field = static_cast<int>(j);
+        const bool isText = def.Kind == TFieldKind::Text || def.Kind == TFieldKind::Memo;
         // A reader stops a text at its first zero byte, so nothing after one is written: the
         // file then reads back as exactly what was written.
-        const std::string* whole = std::get_if<std::string>(&value);
-        const std::string_view text = whole ? UpToZero(*whole) : std::string_view();
-        if (std::holds_alternative<std::monostate>(value) ||
-            (def.Kind == TFieldKind::Memo && whole && text.empty())) {
+        const std::string_view text = isText ? UpToZero(record.Text(field)) : std::string_view();
+        if (record.IsNull(field) || (def.Kind == TFieldKind::Memo && text.empty())) {
             w.SetBits(status + j / 4, kStatusNull << (2 * (j % 4)));
             continue;
         }
-        const std::int32_t* number = std::get_if<std::int32_t>(&value);
-        const TDateTime* moment = std::get_if<TDateTime>(&value);
         switch (def.Kind) {
             case TFieldKind::AutoInc:
             case TFieldKind::Integer:
-                if (number) {
-                    w.I32(*number);
-                    continue;
-                }
+                w.I32(record.Integer(field));
                 break;
             case TFieldKind::DateTime:
-                if (moment) {
-                    const double stored =
-                        static_cast<double>(moment->Milliseconds()) + kDateTimeShiftMs;
-                    if (!(std::fabs(stored) <= kMaxStoredDateTime)) {
-                        RefuseSave(table, "項目 '" + def.Name + "' の日時が範囲外です");
-                    }
-                    w.F64(stored);
-                    continue;
-                }
+                // In range: checked before the first row.
+                w.F64(static_cast<double>(record.DateTime(field).Milliseconds()) +
+                      kDateTimeShiftMs);
                 break;
-            case TFieldKind::Text:
-                if (whole) {
-                    const std::size_t limit = ColumnType(def) == kTypeText8 ? 0xFF : 0xFFFF;
-                    if (text.size() > limit) {
-                        RefuseSave(table, "項目 '" + def.Name + "' のテキストが長すぎます");
-                    }
-                    // An empty text that is not null is one zero byte.
-                    const std::string_view bytes = text.empty() ? std::string_view("\0", 1) : text;
-                    if (limit == 0xFF) {
-                        w.U8(static_cast<std::uint8_t>(bytes.size()));
-                    } else {
-                        w.U16(static_cast<std::uint16_t>(bytes.size()));
-                    }
-                    w.Bytes(bytes);
-                    continue;
+            case TFieldKind::Text: {
+                const std::size_t limit = ColumnType(def) == kTypeText8 ? 0xFF : 0xFFFF;
+                if (text.size() > limit) {
+                    RefuseSave(table, "項目 '" + def.Name + "' のテキストが長すぎます");
                 }
+                // An empty text that is not null is one zero byte.
+                const std::string_view bytes = text.empty() ? std::string_view("\0", 1) : text;
+                if (limit == 0xFF) {
+                    w.U8(static_cast<std::uint8_t>(bytes.size()));
+                } else {
+                    w.U16(static_cast<std::uint16_t>(bytes.size()));
+                }
+                w.Bytes(bytes);
                 break;
+            }
             case TFieldKind::Memo:
-                if (whole) {
-                    if (text.size() > std::numeric_limits<std::uint32_t>::max()) {
-                        RefuseSave(table, "項目 '" + def.Name + "' のメモが長すぎます");
-                    }
-                    w.U32(static_cast<std::uint32_t>(text.size()));
-                    w.Bytes(text);
-                    continue;
+                if (text.size() > std::numeric_limits<std::uint32_t>::max()) {
+                    RefuseSave(table, "項目 '" + def.Name + "' のメモが長すぎます");
                 }
+                w.U32(static_cast<std::uint32_t>(text.size()));
+                w.Bytes(text);
                 break;
         }
-        RefuseSave(table, "項目 '" + def.Name + "' の値がその型と一致しません");
     }
 }
 
@@ -357,16 +354,57 @@ void WriteRow(TPacketWriter& w, const TTable& table, const std::vector<TFieldDef
 
 // A bounds-checked cursor over the packet. Every failure names the offset and, when known, the
 // column or row being read.
+//
+// The packet is either wholly in memory or read through a window: a few megabytes of it, which
+// Refill moves forward. A read past the window that the packet still holds raises TNeedMore, and
+// the caller refills and reads that part again; so views handed out stay valid until the next
+// refill, and a large table is read without a copy of its packet in memory.
 class TPacketReader {
 public:
-    TPacketReader(std::string_view bytes, const std::string& tableName)
-        : m_bytes(bytes), m_tableName(tableName) {}
+    struct TNeedMore {
+        std::size_t bytes;  // wanted from the current position on
+    };
 
-    std::size_t Offset() const { return m_pos; }
-    std::size_t Size() const { return m_bytes.size(); }
-    std::size_t Remaining() const { return m_bytes.size() - m_pos; }
-    // REQUIRES: offset <= Size().
-    void Seek(std::size_t offset) { m_pos = offset; }
+    TPacketReader(std::string_view bytes, const std::string& tableName)
+        : m_bytes(bytes), m_total(bytes.size()), m_tableName(tableName) {}
+    TPacketReader(std::size_t total, TPacketSource source, const std::string& tableName)
+        : m_total(total), m_source(std::move(source)), m_tableName(tableName) {}
+
+    std::size_t Offset() const { return m_base + m_pos; }
+    std::size_t Size() const { return m_total; }
+    std::size_t Remaining() const { return m_total - Offset(); }
+    // REQUIRES: Offset() <= offset <= Size().
+    void Seek(std::size_t offset) {
+        if (offset - m_base > m_bytes.size()) {
+            throw TNeedMore{offset - Offset()};
+        }
+        m_pos = offset - m_base;
+    }
+
+    // Drops what lies before `keepFrom` (a packet offset at or before the current position) and
+    // reads on until the window holds at least `bytes` from the current position, with room to
+    // spare, or the rest of the packet.
+    void Refill(std::size_t keepFrom, std::size_t bytes) {
+        const std::size_t offset = Offset();
+        const std::size_t keep = m_base + m_bytes.size() - keepFrom;
+        std::memmove(m_window.data(), m_window.data() + (keepFrom - m_base), keep);
+        m_base = keepFrom;
+        m_pos = offset - keepFrom;
+        const std::size_t wanted =
+            std::min(m_total - m_base, std::max(kWindowSize, 2 * (m_pos + bytes)));
+        if (m_window.size() < wanted) {
+            m_window.resize(wanted);
+        }
+        std::size_t have = keep;
+        while (have < wanted) {
+            const std::size_t n = m_source(m_window.data() + have, wanted - have);
+            if (n == 0) {
+                throw EStreamError(kStreamReadError);
+            }
+            have += n;
+        }
+        m_bytes = std::string_view(m_window.data(), have);
+    }
 
     std::uint8_t U8(const char* what) {
         Need(1, what);
@@ -444,9 +482,12 @@ private:
     }
     void Need(std::uint64_t n, const char* what) const {
         if (Remaining() < n) {
-            Corrupt(m_pos, std::string(what) + "を読むには " + std::to_string(n) +
-                               " バイト必要ですが、残りは " + std::to_string(Remaining()) +
-                               " バイトです");
+            Corrupt(Offset(), std::string(what) + "を読むには " + std::to_string(n) +
+                                  " バイト必要ですが、残りは " + std::to_string(Remaining()) +
+                                  " バイトです");
+        }
+        if (m_bytes.size() - m_pos < n) {
+            throw TNeedMore{static_cast<std::size_t>(n)};
         }
     }
     std::string Where(std::size_t at) const {
@@ -462,8 +503,14 @@ private:
         return where + ": ";
     }
 
-    std::string_view m_bytes;
-    std::size_t m_pos = 0;
+    static constexpr std::size_t kWindowSize = std::size_t{4} << 20;
+
+    std::string_view m_bytes;  // the window
+    std::size_t m_pos = 0;     // in the window
+    std::size_t m_base = 0;    // packet offset of the window
+    std::size_t m_total = 0;
+    TPacketSource m_source;
+    std::string m_window;
     const std::string& m_tableName;
     std::string m_context;
     const std::vector<TFieldDef>* m_rowDefs = nullptr;
@@ -696,30 +743,49 @@ void CheckDeclaredFields(const TTable& table, const std::vector<TFieldDef>& defs
     }
 }
 
-TValue ReadValue(TPacketReader& r, TCodec codec) {
+TLoadedValue ReadValue(TPacketReader& r, TCodec codec) {
+    TLoadedValue value;
+    value.Null = false;
     switch (codec) {
         case TCodec::Int32:
-            return r.I32("整数値");
+            value.Number = r.I32("整数値");
+            break;
         case TCodec::DateTime: {
             const std::size_t at = r.Offset();
             const double stored = r.F64("日時の値");
             if (!(std::fabs(stored) <= kMaxStoredDateTime)) {
                 r.Corrupt(at, "日時の値 " + Number(stored) + " が範囲外です");
             }
-            return TDateTime::FromMilliseconds(std::llround(stored) - kDateTimeShiftMs);
+            value.Number = std::llround(stored) - kDateTimeShiftMs;
+            break;
         }
         case TCodec::Text8:
-            return std::string(UpToZero(r.Prefixed(1, "テキスト")));
+            value.Text = UpToZero(r.Prefixed(1, "テキスト"));
+            break;
         case TCodec::Text16:
-            return std::string(UpToZero(r.Prefixed(2, "テキスト")));
+            value.Text = UpToZero(r.Prefixed(2, "テキスト"));
+            break;
         case TCodec::Memo:
-            return std::string(UpToZero(r.Prefixed(4, "メモ")));
+            value.Text = UpToZero(r.Prefixed(4, "メモ"));
+            break;
     }
-    return {};
+    return value;
 }
 
-void ParsePacket(std::string_view bytes, TTable& table, TTable& scratch) {
-    TPacketReader r(bytes, table.TableName());
+// What the part of a packet before its rows says.
+struct TPacketHead {
+    std::vector<TFieldDef> defs;
+    std::vector<TCodec> codecs;
+    int autoIncIndex = -1;
+    std::optional<std::int32_t> counter;
+    std::uint32_t rowCount = 0;
+    std::size_t statusBytes = 0;
+};
+
+// Reads the header, the columns and the table properties, and opens the scratch table with the
+// packet's fields; the reader ends at the first row.
+TPacketHead ParseHead(TPacketReader& r, const TTable& table, TTable& scratch) {
+    TPacketHead h;
     if (r.Size() < kHeaderSize) {
         r.Corrupt(0, "ヘッダーには 24 バイト必要ですが、パケットは " + std::to_string(r.Size()) +
                          " バイトしかありません");
@@ -753,34 +819,30 @@ void ParsePacket(std::string_view bytes, TTable& table, TTable& scratch) {
                           std::to_string(r.Remaining()) +
                           " バイトに収まる数まででなければなりません");
     }
-    std::vector<TFieldDef> defs;
-    std::vector<TCodec> codecs;
     std::set<std::string> seen;
-    int autoIncIndex = -1;
     for (std::size_t j = 0; j < columnCount; ++j) {
         const std::size_t at = r.Offset();
         TColumn column = ReadColumn(r, j, seen);
         if (column.Def.Kind == TFieldKind::AutoInc) {
-            if (autoIncIndex >= 0) {
-                r.Corrupt(at, "自動採番の列が 2 つあります (" + Shown(defs[autoIncIndex].Name) +
+            if (h.autoIncIndex >= 0) {
+                r.Corrupt(at, "自動採番の列が 2 つあります (" + Shown(h.defs[h.autoIncIndex].Name) +
                                   " と " + Shown(column.Def.Name) + ")");
             }
-            autoIncIndex = static_cast<int>(j);
+            h.autoIncIndex = static_cast<int>(j);
         }
-        defs.push_back(std::move(column.Def));
-        codecs.push_back(column.Codec);
+        h.defs.push_back(std::move(column.Def));
+        h.codecs.push_back(column.Codec);
     }
     r.SetContext("");
-    CheckDeclaredFields(table, defs);
+    CheckDeclaredFields(table, h.defs);
     try {
-        scratch.OpenEmpty(defs);
+        scratch.OpenEmpty(h.defs);
     } catch (const ETableError& e) {
         r.Unsupported(12, e.what());
     }
 
     r.SetContext("表プロパティ");
     const std::uint16_t tablePropertyCount = r.U16("表プロパティの数");
-    std::optional<std::int32_t> counter;
     for (std::uint16_t i = 0; i < tablePropertyCount; ++i) {
         const TPropertyHead head = ReadPropertyHead(r);
         if (head.Name == kPropAutoIncValue) {
@@ -788,7 +850,7 @@ void ParsePacket(std::string_view bytes, TTable& table, TTable& scratch) {
                 r.Corrupt(head.TypeAt, "AUTOINCVALUE の型 " + Hex32(head.Type) + " は " +
                                            Hex32(kTypeInt32) + " ではありません");
             }
-            counter = r.I32("AUTOINCVALUE の値");
+            h.counter = r.I32("AUTOINCVALUE の値");
         } else {
             SkipValue(r, head);
         }
@@ -804,16 +866,35 @@ void ParsePacket(std::string_view bytes, TTable& table, TTable& scratch) {
         }
         r.Seek(firstRow);
     }
-    const std::size_t statusBytes = StatusBytes(defs.size());
+    const std::size_t statusBytes = StatusBytes(h.defs.size());
     if (rowCount > r.Remaining() / (1 + statusBytes)) {
         r.Corrupt(kRowCountAt, "行数 " + std::to_string(rowCount) + " は残りの " +
                                    std::to_string(r.Remaining()) +
                                    " バイトに収まりません (1 行に少なくとも " +
                                    std::to_string(1 + statusBytes) + " バイト)");
     }
+    h.rowCount = rowCount;
+    h.statusBytes = statusBytes;
+    return h;
+}
+
+void ParsePacket(TPacketReader& r, const TTable& table, TTable& scratch) {
+    TPacketHead h;
+    for (;;) {
+        try {
+            h = ParseHead(r, table, scratch);
+            break;
+        } catch (const TPacketReader::TNeedMore& more) {
+            // A head larger than the first window: read more and start again.
+            r.Refill(0, more.bytes);
+            r.Seek(0);
+        }
+    }
+    const std::vector<TFieldDef>& defs = h.defs;
+    const std::size_t statusBytes = h.statusBytes;
     std::int64_t highest = 0;
-    std::vector<TValue> values(defs.size());
-    for (std::uint32_t row = 0; row < rowCount; ++row) {
+    std::vector<TLoadedValue> values(defs.size());
+    const auto readRow = [&](std::uint32_t row) {
         r.SetRowContext(&defs, row, defs.size());
         const std::size_t stateAt = r.Offset();
         const std::uint8_t state = r.U8("行の状態");
@@ -829,16 +910,26 @@ void ParsePacket(std::string_view bytes, TTable& table, TTable& scratch) {
                 r.Unsupported(statusAt + j / 4, "「変更なし」の状態ビットには対応していません");
             }
             if (bits & kStatusNull) {
-                values[j] = std::monostate{};
+                values[j] = TLoadedValue{};
             } else {
-                values[j] = ReadValue(r, codecs[j]);
+                values[j] = ReadValue(r, h.codecs[j]);
+            }
+        }
+    };
+    for (std::uint32_t row = 0; row < h.rowCount; ++row) {
+        const std::size_t rowStart = r.Offset();
+        for (;;) {
+            try {
+                readRow(row);
+                break;
+            } catch (const TPacketReader::TNeedMore& more) {
+                r.Refill(rowStart, more.bytes);
+                r.Seek(rowStart);
             }
         }
         scratch.AppendLoadedRecord(values);
-        if (autoIncIndex >= 0) {
-            if (const auto* n = std::get_if<std::int32_t>(&values[autoIncIndex])) {
-                highest = std::max<std::int64_t>(highest, *n);
-            }
+        if (h.autoIncIndex >= 0 && !values[h.autoIncIndex].Null) {
+            highest = std::max<std::int64_t>(highest, values[h.autoIncIndex].Number);
         }
     }
     r.SetContext("");
@@ -847,15 +938,15 @@ void ParsePacket(std::string_view bytes, TTable& table, TTable& scratch) {
                                   " バイトの余分なデータがあります");
     }
 
-    if (counter && autoIncIndex >= 0 && *counter <= highest) {
+    if (h.counter && h.autoIncIndex >= 0 && *h.counter <= highest) {
         // A counter that would hand out a number already in the table is raised; for a sound
         // file this never happens, as numbers are never reused.
         scratch.SetAutoIncValue(static_cast<std::int32_t>(
             std::min<std::int64_t>(highest + 1, std::numeric_limits<std::int32_t>::max())));
-        scratch.NoteAutoIncRaisedFrom(*counter);
-    } else if (counter) {
-        scratch.SetAutoIncValue(*counter);
-    } else if (autoIncIndex >= 0) {
+        scratch.NoteAutoIncRaisedFrom(*h.counter);
+    } else if (h.counter) {
+        scratch.SetAutoIncValue(*h.counter);
+    } else if (h.autoIncIndex >= 0) {
         // Without a stored counter, continue after the highest number so none is handed out twice.
         scratch.SetAutoIncValue(static_cast<std::int32_t>(
             std::min<std::int64_t>(highest + 1, std::numeric_limits<std::int32_t>::max())));
@@ -881,14 +972,38 @@ void SaveTableToStream(TTable& table, TStream& out) {
         hasAutoInc = hasAutoInc || def.Kind == TFieldKind::AutoInc;
     }
 
+    // The only values a table can hold and a packet cannot are checked before a byte is
+    // written, so a refused table leaves the stream as it was.
+    std::vector<int> dateFields;
+    for (std::size_t j = 0; j < defs.size(); ++j) {
+        if (defs[j].Kind == TFieldKind::DateTime) {
+            dateFields.push_back(static_cast<int>(j));
+        }
+    }
+    if (!dateFields.empty()) {
+        table.ForEachRecordView([&](const TRecordView& record) {
+            for (int j : dateFields) {
+                const double stored =
+                    static_cast<double>(record.DateTime(j).Milliseconds()) + kDateTimeShiftMs;
+                if (!record.IsNull(j) && !(std::fabs(stored) <= kMaxStoredDateTime)) {
+                    RefuseSave(table, "項目 '" + defs[j].Name + "' の日時が範囲外です");
+                }
+            }
+        });
+    }
+    const std::size_t rows = table.StoredRecordCount();
+    if (rows > std::numeric_limits<std::uint32_t>::max()) {
+        RefuseSave(table, "レコードが多すぎます");
+    }
+
     TPacketWriter w;
     w.U32(kTablePacketSignature);
     w.U16(kMajorVersion);
     w.U16(kMinorVersion);
     w.U32(kHeaderSize);
     w.U16(static_cast<std::uint16_t>(defs.size()));
-    w.U32(0);  // rows, counted below
-    w.U32(kFlagWritten);
+    w.U32(static_cast<std::uint32_t>(rows));
+    w.U32(kFlagWritten | kFlagFirstRowValid);
     w.U16(0);  // first row, set below
     for (const TFieldDef& def : defs) {
         WriteColumn(w, def);
@@ -905,18 +1020,12 @@ void SaveTableToStream(TTable& table, TStream& out) {
     if (firstRow > 0xFFFF) {
         RefuseSave(table, "列の記述が長すぎます");
     }
-    std::uint64_t rows = 0;
-    table.ForEachRecord([&](std::span<const TValue> values) {
-        WriteRow(w, table, defs, values);
-        ++rows;
-    });
-    if (rows > std::numeric_limits<std::uint32_t>::max()) {
-        RefuseSave(table, "レコードが多すぎます");
-    }
-    w.PatchU32(kRowCountAt, static_cast<std::uint32_t>(rows));
     w.PatchU16(kFirstRowAt, static_cast<std::uint16_t>(firstRow));
-    w.PatchU32(kFlagsAt, kFlagWritten | kFlagFirstRowValid);
-    out.Write(w.Packet());
+    table.ForEachRecordView([&](const TRecordView& record) {
+        WriteRow(w, table, defs, record);
+        w.Flush(out, false);
+    });
+    w.Flush(out, true);
 }
 
 void LoadTableFromStream(TTable& table, TStream& in) {
@@ -925,15 +1034,35 @@ void LoadTableFromStream(TTable& table, TStream& in) {
         throw ETableError("テーブル '" + table.TableName() +
                           "' を開けません: ストリームにデータがありません");
     }
-    std::string bytes;
-    if (static_cast<std::uint64_t>(remaining) > bytes.max_size()) {
+    if (static_cast<std::uint64_t>(remaining) > std::numeric_limits<std::size_t>::max() / 2) {
         throw ETableError("テーブル '" + table.TableName() + "' のパケットが大きすぎます");
     }
-    bytes.resize(static_cast<std::size_t>(remaining));
-    in.ReadExact(bytes.data(), bytes.size());
+    LoadTableFromSource(table, static_cast<std::size_t>(remaining),
+                        [&in](char* buffer, std::size_t n) { return in.Read(buffer, n); });
+}
+
+namespace {
+
+void LoadPacket(TTable& table, TPacketReader& r) {
+    if (r.Size() == 0) {
+        throw ETableError("テーブル '" + table.TableName() +
+                          "' を開けません: ストリームにデータがありません");
+    }
     TTable scratch(table.TableName(), table.DeclaredFieldDefs());
-    ParsePacket(bytes, table, scratch);
+    ParsePacket(r, table, scratch);
     table.AdoptContents(scratch);
+}
+
+}  // namespace
+
+void LoadTableFromBytes(TTable& table, std::string_view packet) {
+    TPacketReader r(packet, table.TableName());
+    LoadPacket(table, r);
+}
+
+void LoadTableFromSource(TTable& table, std::size_t length, const TPacketSource& read) {
+    TPacketReader r(length, read, table.TableName());
+    LoadPacket(table, r);
 }
 
 }  // namespace velmora::store

@@ -5,13 +5,16 @@
 //
 // The reader takes what the program's own writer produces plus what the format allows a writer
 // to add (newer minor versions up to 3, unknown properties of any type, a longer header) and
-// refuses everything else with an ETableError that names the fault and its offset. It parses a
-// copy of the packet held in memory through bounds-checked reads, never allocates by a count the
+// refuses everything else with an ETableError that names the fault and its offset. It parses the
+// packet held in memory through bounds-checked reads, never allocates by a count the
 // remaining bytes cannot hold, and fills a scratch table that replaces the target's contents only
 // when the whole packet was read, so a failed load leaves the table as it was.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <string_view>
 
 #include "stream.h"
 #include "table.h"
@@ -34,5 +37,14 @@ void SaveTableToStream(TTable& table, TStream& out);
 // widths win. A stream with no bytes left, a damaged or unsupported packet: ETableError (short
 // reads of the stream: EStreamError), and the table keeps its previous contents.
 void LoadTableFromStream(TTable& table, TStream& in);
+// The same for a packet already in memory, read in place.
+void LoadTableFromBytes(TTable& table, std::string_view packet);
+
+// Reads the next bytes of a packet into a buffer and returns how many; 0 only at the end.
+using TPacketSource = std::function<std::size_t(char* buffer, std::size_t n)>;
+// The same for a packet of `length` bytes read through `read` a few megabytes at a time, so that
+// a large table is loaded without its whole packet in memory. A source that ends early:
+// EStreamError.
+void LoadTableFromSource(TTable& table, std::size_t length, const TPacketSource& read);
 
 }  // namespace velmora::store
