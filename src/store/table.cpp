@@ -363,6 +363,8 @@ struct TTableData {
     TRowLayout layout;
     int autoIncField = -1;
     TRowArena arena;            // the records as they were loaded
+    // The values of the record being encoded; kept so that encoding allocates nothing.
+    mutable std::vector<TLoadedValue> encodeScratch;
     std::vector<TRowPtr> rows;  // by slot, in order of addition; null once deleted
     std::size_t live = 0;
     std::int32_t autoInc = 1;
@@ -596,7 +598,8 @@ struct TTableData {
     }
 
     TRowPtr EncodeRow(const std::vector<TEditValue>& values) const {
-        std::array<TLoadedValue, kMaxFields> fields;
+        std::vector<TLoadedValue>& fields = encodeScratch;
+        fields.resize(defs.size());
         for (std::size_t i = 0; i < defs.size(); ++i) {
             const TEditValue& v = values[i];
             fields[i].Null = v.Null;
@@ -604,9 +607,8 @@ struct TTableData {
                 defs[i].Kind == TFieldKind::DateTime ? v.Milliseconds : std::int64_t{v.Integer};
             fields[i].Text = v.Text;
         }
-        const std::span<const TLoadedValue> span(fields.data(), defs.size());
-        TRowPtr row = TRowPtr::Owned(EncodedSize(span));
-        EncodeInto(span, row.get());
+        TRowPtr row = TRowPtr::Owned(EncodedSize(fields));
+        EncodeInto(fields, row.get());
         return row;
     }
 
@@ -1671,7 +1673,8 @@ void TTable::AppendLoadedRecord(std::span<const TLoadedValue> values) {
         throw ETableError("レコードの値の数が項目の数と一致しません");
     }
     // The field's own rules, as Assign applies them: a text cut to its width, an empty memo null.
-    std::array<TLoadedValue, kMaxFields> stored;
+    std::vector<TLoadedValue>& stored = d.encodeScratch;
+    stored.resize(values.size());
     for (std::size_t i = 0; i < values.size(); ++i) {
         stored[i] = values[i];
         const TFieldDef& def = d.defs[i];
@@ -1685,9 +1688,8 @@ void TTable::AppendLoadedRecord(std::span<const TLoadedValue> values) {
                                                               : std::string::npos));
         }
     }
-    const std::span<const TLoadedValue> span(stored.data(), values.size());
-    char* row = d.arena.Allocate(d.EncodedSize(span));
-    d.EncodeInto(span, row);
+    char* row = d.arena.Allocate(d.EncodedSize(stored));
+    d.EncodeInto(stored, row);
     d.Append(TRowPtr::InArena(row));
 }
 
