@@ -25,6 +25,14 @@ std::unique_ptr<TRowIndex::TBlock> TRowIndex::NewBlock() const {
     return block;
 }
 
+void TRowIndex::MakeRoom(TBlock& block) const {
+    // A bulk-loaded block is sized to its entries; it grows once, straight to a full block,
+    // rather than doubling past it.
+    if (block.data.size() == block.data.capacity()) {
+        block.data.reserve(kMaxBlockEntries * static_cast<std::size_t>(m_width));
+    }
+}
+
 int TRowIndex::Compare(const std::int64_t* a, const std::int64_t* b, int columns) const {
     for (int i = 0; i < columns; ++i) {
         if (a[i] != b[i]) {
@@ -140,6 +148,7 @@ void TRowIndex::Insert(const std::int64_t* entry) {
         const std::size_t last = m_blocks.size() - 1;
         if (m_counts[last] < kMaxBlockEntries &&
             Compare(m_lastEntries.data() + last * m_width, entry, m_width) < 0) {
+            MakeRoom(*m_blocks[last]);
             m_blocks[last]->data.insert(m_blocks[last]->data.end(), entry, entry + m_width);
             ++m_counts[last];
             FenwickAdd(last, 1);
@@ -171,6 +180,7 @@ void TRowIndex::Insert(const std::int64_t* entry) {
         }
     }
     if (count < kMaxBlockEntries) {
+        MakeRoom(b);
         b.data.insert(b.data.begin() + static_cast<std::ptrdiff_t>(lo * m_width), entry,
                       entry + m_width);
         FenwickAdd(block, 1);
@@ -207,7 +217,8 @@ void TRowIndex::BulkLoad(const std::vector<std::int64_t>& entries) {
     const std::size_t perBlock = kMaxBlockEntries * 3 / 4;
     for (std::size_t first = 0; first < count; first += perBlock) {
         const std::size_t last = std::min(count, first + perBlock);
-        auto block = NewBlock();
+        // Sized to what the block holds; the first insert makes room for a full block.
+        auto block = std::make_unique<TBlock>();
         block->data.assign(entries.begin() + static_cast<std::ptrdiff_t>(first * m_width),
                            entries.begin() + static_cast<std::ptrdiff_t>(last * m_width));
         m_blocks.push_back(std::move(block));

@@ -60,6 +60,7 @@ private:
     };
 
     std::unique_ptr<TBlock> NewBlock() const;
+    void MakeRoom(TBlock& block) const;  // before an insert into the block
     std::size_t BlockCount(const TBlock& b) const { return b.data.size() / m_width; }
     int Compare(const std::int64_t* a, const std::int64_t* b, int columns) const;
     // Index of the first block whose last entry is >= key (or > key when `upper`).

@@ -20,7 +20,7 @@ namespace velmora::store {
 // Records
 //
 // A record is one run of bytes:
-//   uint64 null mask (bit i set: field i is null)
+//   null mask, one bit a field rounded up to whole bytes (bit i set: field i is null)
 //   per field, in field order: int32 (integer, auto-increment), int64 milliseconds (date-time),
 //   uint32 byte length (text, memo)
 //   the bytes of the text and memo fields, in field order
@@ -185,10 +185,13 @@ const char* FieldKindName(TFieldKind kind) {
 
 struct TRowLayout {
     std::vector<std::uint32_t> offset;  // of each field's fixed part
-    std::uint32_t fixedSize = 8;
+    std::uint32_t maskBytes = 0;        // the null mask comes first
+    std::uint32_t fixedSize = 0;
     std::vector<int> textFields;  // text and memo fields, in field order
 
     explicit TRowLayout(const std::vector<TFieldDef>& defs) {
+        maskBytes = static_cast<std::uint32_t>((defs.size() + 7) / 8);
+        fixedSize = maskBytes;
         offset.resize(defs.size());
         for (std::size_t i = 0; i < defs.size(); ++i) {
             offset[i] = fixedSize;
@@ -225,7 +228,7 @@ void Store(char* p, T v) {
 }
 
 bool RowIsNull(const char* row, int field) {
-    return (Load<std::uint64_t>(row) >> field) & 1U;
+    return (static_cast<unsigned char>(row[field >> 3]) >> (field & 7)) & 1U;
 }
 
 std::string_view RowText(const TRowLayout& layout, const char* row, int field) {
@@ -362,7 +365,7 @@ struct TTableData {
     std::vector<TFieldDef> defs;
     TRowLayout layout;
     int autoIncField = -1;
-    TRowArena arena;            // the records as they were loaded
+    TRowArena arena;  // the records as they were loaded
     // The values of the record being encoded; kept so that encoding allocates nothing.
     mutable std::vector<TLoadedValue> encodeScratch;
     std::vector<TRowPtr> rows;  // by slot, in order of addition; null once deleted
@@ -594,7 +597,9 @@ struct TTableData {
                 }
             }
         }
-        Store<std::uint64_t>(row, nulls);
+        for (std::uint32_t b = 0; b < layout.maskBytes; ++b) {
+            row[b] = static_cast<char>((nulls >> (8 * b)) & 0xFF);
+        }
     }
 
     TRowPtr EncodeRow(const std::vector<TEditValue>& values) const {
