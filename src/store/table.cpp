@@ -72,17 +72,19 @@ private:
     std::uintptr_t m_bits = 0;
 };
 
-// Chunks that loaded records are packed into: one allocation per megabyte instead of one per
-// record. A record deleted or replaced later keeps its place until the table is closed, so the
-// arena never holds more than what was loaded.
+// Chunks that loaded records are packed into: one allocation per megabyte (once the table is
+// that large) instead of one per record. A record deleted or replaced later keeps its place until
+// the table is closed, so the arena never holds more than what was loaded.
 class TRowArena {
 public:
     char* Allocate(std::size_t size) {
         size = (size + 1) & ~std::size_t{1};
         if (size > m_left) {
-            // A record too large for a quarter of a chunk gets a chunk of its own, so the
-            // remainder of the current chunk is not wasted.
-            const std::size_t chunk = size > kChunkSize / 4 ? size : kChunkSize;
+            // Chunks double from 4 KB to 1 MB, so that a small table stays small. A record too
+            // large for a quarter of a chunk gets a chunk of its own, so the remainder of the
+            // current chunk is not wasted.
+            const std::size_t next = std::clamp(m_bytes, kFirstChunkSize, kChunkSize);
+            const std::size_t chunk = size > next / 4 ? size : next;
             m_chunks.push_back(std::unique_ptr<char[]>(new char[chunk]));
             m_bytes += chunk;
             if (chunk != size) {
@@ -100,6 +102,7 @@ public:
     std::size_t Bytes() const { return m_bytes; }
 
 private:
+    static constexpr std::size_t kFirstChunkSize = std::size_t{4} << 10;
     static constexpr std::size_t kChunkSize = std::size_t{1} << 20;
     std::vector<std::unique_ptr<char[]>> m_chunks;
     char* m_next = nullptr;
