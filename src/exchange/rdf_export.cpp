@@ -372,6 +372,8 @@ TRdfExportResult ExportRdf(store::TDataModule1& store, const store::TOntology& o
     text(base, term(v::kDcterms, "created"), ontology.CreatedDay(), false);
     text(base, own(v::kConceptDescrDefault), ontology.ConceptDescrDefault());
     text(base, own(v::kConceptCommentDefault), ontology.ConceptCommentDefault());
+    integer(base, own(v::kNextConceptNumber), store.DtStOriginalConcepts.AutoIncValue());
+    integer(base, own(v::kNextMirrorImageNumber), store.DtStOriginalNetWork.AutoIncValue());
 
     raptor_uri* const label = term(v::kRdfs, "label");
     raptor_uri* const comment = term(v::kRdfs, "comment");
@@ -387,7 +389,8 @@ TRdfExportResult ExportRdf(store::TDataModule1& store, const store::TOntology& o
         text(std::string(v::kObo) + "IAO_0000115", label, store::Utf8ToCp932("definition"), false);
         for (const std::string_view local :
              {v::kListOrder, v::kIconPosX, v::kIconPosY, v::kWithoutTitleLabel, v::kMirrorOf,
-              v::kShownUnder, v::kLinkCode, v::kConceptDescrDefault, v::kConceptCommentDefault}) {
+              v::kShownUnder, v::kLinkCode, v::kConceptDescrDefault, v::kConceptCommentDefault,
+              v::kNextConceptNumber, v::kNextMirrorImageNumber}) {
             link(base + std::string(local), rdfType, annotation);
         }
         link(base + std::string(v::kMirrorImage), rdfType, std::string(v::kOwl) + "Class");

@@ -71,6 +71,8 @@ enum class TPredicate : std::uint8_t {
     OwnLinkCode,
     OwnDescrDefault,
     OwnCommentDefault,
+    OwnNextConceptNumber,
+    OwnNextMirrorImageNumber,
 };
 
 bool IsOwn(TPredicate p) {
@@ -117,6 +119,9 @@ struct TDetails {
     std::optional<std::int32_t> IconX;
     std::optional<std::int32_t> IconY;
     std::int32_t LinkCode = 0;
+    // A scheme's record counters.
+    std::optional<std::int32_t> NextConceptNumber;
+    std::optional<std::int32_t> NextMirrorImageNumber;
     int MirrorOf = -1;
     int ShownUnder = -1;
     bool WithoutTitleLabel = false;
@@ -566,6 +571,8 @@ struct TRdfImport::TState {
                 {v::kLinkCode, TPredicate::OwnLinkCode},
                 {v::kConceptDescrDefault, TPredicate::OwnDescrDefault},
                 {v::kConceptCommentDefault, TPredicate::OwnCommentDefault},
+                {v::kNextConceptNumber, TPredicate::OwnNextConceptNumber},
+                {v::kNextMirrorImageNumber, TPredicate::OwnNextMirrorImageNumber},
             };
             if (const auto o = own.find(local); o != own.end()) {
                 p = o->second;
@@ -620,6 +627,11 @@ struct TRdfImport::TState {
                 Edges.push_back({subject, Node(o), Node(statement.predicate)});
             }
             return;
+        }
+        if ((p == TPredicate::OwnNextConceptNumber || p == TPredicate::OwnNextMirrorImageNumber) &&
+            predicateIri.substr(0, predicateIri.size() - LocalName(predicateIri).size()) !=
+                TermText(s)) {
+            return;  // the counters are the scheme's own terms only
         }
         if (IsOwn(p) && Nodes[subject].OwnNamespace < 0) {
             Nodes[subject].OwnNamespace = Namespace(predicateIri);
@@ -802,6 +814,12 @@ struct TRdfImport::TState {
                 break;
             case TPredicate::OwnCommentDefault:
                 Keep(d.CommentDefault, text, rank);
+                break;
+            case TPredicate::OwnNextConceptNumber:
+                d.NextConceptNumber = ParseNumberName(text);
+                break;
+            case TPredicate::OwnNextMirrorImageNumber:
+                d.NextMirrorImageNumber = ParseNumberName(text);
                 break;
             default:
                 break;
@@ -1448,6 +1466,17 @@ TRdfImportResult TRdfImport::Finish() {
         network.AppendRecord({std::monostate{}, numbers[m.From], numbers[m.To], listValue, m.Code,
                               r != nullptr && r->IconX ? *r->IconX : store::kNotPlaced,
                               r != nullptr && r->IconY ? *r->IconY : store::kNotPlaced});
+    }
+
+    // The record counters the export kept, never below the highest number in use + 1: the
+    // numbers of records deleted before the export stay unused.
+    if (scheme != nullptr) {
+        for (const auto& [table, next] : {std::pair{&conceptTable, scheme->NextConceptNumber},
+                                          std::pair{&network, scheme->NextMirrorImageNumber}}) {
+            if (next && *next > table->AutoIncValue()) {
+                table->SetAutoIncValue(*next);
+            }
+        }
     }
 
     // The metadata, from the scheme (or ontology); the top concept's title where it has none.

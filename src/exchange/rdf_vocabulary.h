@@ -31,6 +31,10 @@ inline constexpr std::string_view kShownUnder = "shownUnder";
 inline constexpr std::string_view kLinkCode = "linkCode";
 inline constexpr std::string_view kConceptDescrDefault = "conceptDescrDefault";
 inline constexpr std::string_view kConceptCommentDefault = "conceptCommentDefault";
+// The record counters on the scheme: the next number the concepts and the mirror images hand
+// out, so that numbers of records deleted before the export are not handed out again.
+inline constexpr std::string_view kNextConceptNumber = "nextConceptNumber";
+inline constexpr std::string_view kNextMirrorImageNumber = "nextMirrorImageNumber";
 // A link type's property is the base IRI + "link" + its code; a mirror image's record is the
 // base IRI + "m" + its number; a concept is the base IRI + its number.
 inline constexpr std::string_view kLinkPrefix = "link";

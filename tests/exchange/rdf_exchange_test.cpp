@@ -136,6 +136,7 @@ void BuildEveryKind(TOntologyData& d) {
     for (std::int32_t code = 2; code <= 11; ++code) {
         n.AppendRecord({TValue(), 2, 10 + code, code + 1, code, -1, -1});
     }
+    n.SetAutoIncValue(25);  // mirror images up to here were deleted
     s.MergeChangeLogs();
     s.AttachTables();
 }
@@ -179,6 +180,9 @@ TEST_P(RdfRoundTrip, RestoresEveryRecord) {
     // The shared label stays one terms record.
     EXPECT_EQ(back.Store.DtStOriginalTerms.RecordCount(),
               source.Store.DtStOriginalTerms.RecordCount());
+    // Numbers of deleted records are not handed out again.
+    EXPECT_EQ(back.Store.DtStOriginalConcepts.AutoIncValue(), 40);
+    EXPECT_EQ(back.Store.DtStOriginalNetWork.AutoIncValue(), 25);
     for (const std::string_view key : {"Title", "Target", "Community", "Description", "Creator",
                                        "CreatedDay", "ConceptDescrDefault"}) {
         EXPECT_EQ(back.Ontology.Value(key), source.Ontology.Value(key)) << key;
@@ -292,6 +296,33 @@ TEST(RdfImport, OboClassWithTwoParentsAndAPartOfRestriction) {
         FAIL() << "no error";
     } catch (const ERdfError& e) {
         EXPECT_NE(std::string(e.what()).find("--as owl"), std::string::npos) << e.what();
+    }
+}
+
+TEST(RdfImport, RecordCountersNeverFallBelowTheHighestNumberInUse) {
+    const std::string head =
+        "@prefix vo: <http://a/o/> .\n"
+        "@prefix skos: <http://www.w3.org/2004/02/skos/core#> .\n"
+        "vo: a skos:ConceptScheme .\n"
+        "vo:7 a skos:Concept ; skos:prefLabel \"x\"@ja .\n"
+        "vo:m3 a vo:MirrorImage ; vo:mirrorOf vo:7 ; vo:shownUnder vo:7 ; vo:linkCode 2 .\n";
+    struct TCase {
+        std::string Counters;
+        std::int32_t Concepts;
+        std::int32_t MirrorImages;
+    };
+    for (const TCase& c : std::vector<TCase>{
+             {"vo: vo:nextConceptNumber 50 ; vo:nextMirrorImageNumber 9 .\n", 50, 9},
+             {"vo: vo:nextConceptNumber 2 ; vo:nextMirrorImageNumber 1 .\n", 8, 4},
+             {"vo: vo:nextConceptNumber \"-5\" ; vo:nextMirrorImageNumber \"x\" .\n", 8, 4},
+             {"", 8, 4},
+             // Another vocabulary's term of the same name says nothing about our numbers.
+             {"vo: <http://b/nextConceptNumber> 50 .\n", 8, 4},
+         }) {
+        TOntologyData d;
+        ImportRdf(head + c.Counters, d.Store, d.Ontology, d.Context, {});
+        EXPECT_EQ(d.Store.DtStOriginalConcepts.AutoIncValue(), c.Concepts) << c.Counters;
+        EXPECT_EQ(d.Store.DtStOriginalNetWork.AutoIncValue(), c.MirrorImages) << c.Counters;
     }
 }
 
