@@ -3,6 +3,7 @@
 #include <raptor2.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -154,12 +155,13 @@ private:
 // for control characters that XML 1.0 cannot carry.
 class TTextOut {
 public:
-    std::string operator()(std::string_view cp932) {
+    // The text stays valid until the next call.
+    std::string_view operator()(std::string_view cp932) {
         int unreadable = 0;
-        std::string utf8 = store::Cp932ToUtf8(cp932, &unreadable);
+        const std::string utf8 = store::Cp932ToUtf8(cp932, &unreadable);
         m_replaced += unreadable;
-        std::string text;
-        text.reserve(utf8.size());
+        std::string& text = m_text;
+        text.clear();
         for (std::size_t i = 0; i < utf8.size(); ++i) {
             const char c = utf8[i];
             if (c == '\r') {
@@ -179,6 +181,7 @@ public:
     int Replaced() const { return m_replaced; }
 
 private:
+    std::string m_text;
     int m_replaced = 0;
 };
 
@@ -317,36 +320,49 @@ TRdfExportResult ExportRdf(store::TDataModule1& store, const store::TOntology& o
     TRaptorWorld world;
     TTripleWriter out(world, options.Syntax, sink);
     TTextOut textOut;
+    // Every URI but those of the records is made once; a statement's term only takes a
+    // reference to it (making a URI parses and interns its text).
     TUriCache uris(world);
     const auto term = [&](std::string_view ns, std::string_view local) {
         return uris.Get(std::string(ns) + std::string(local));
     };
+    const auto own = [&](std::string_view local) { return uris.Get(base + std::string(local)); };
     raptor_uri* const rdfType = term(v::kRdf, "type");
     raptor_uri* const xsdInteger = term(v::kXsd, "integer");
     raptor_uri* const xsdBoolean = term(v::kXsd, "boolean");
     raptor_uri* const xsdDateTime = term(v::kXsd, "dateTime");
+    raptor_uri* const baseUri = uris.Get(base);
 
-    const auto iri = [&](std::string_view text) { return world.IriTerm(text); };
-    const auto own = [&](std::string_view local) { return uris.Get(base + std::string(local)); };
-    const auto conceptIri = [&](std::int32_t no) { return base + std::to_string(no); };
-    const auto linkIri = [&](std::int32_t code) {
-        return base + std::string(v::kLinkPrefix) + std::to_string(code);
+    // A record's IRI: base + prefix + number, its text built in one reused buffer.
+    std::string name;
+    const auto numbered = [&](std::string_view prefix, std::int32_t no) {
+        name.assign(base).append(prefix);
+        char digits[16];
+        const auto end = std::to_chars(digits, digits + sizeof digits, no).ptr;
+        name.append(digits, end);
+        return TRaptorUri(world, name);
+    };
+    const auto linkUri = [&](std::int32_t code) {
+        return uris.Get(base + std::string(v::kLinkPrefix) + std::to_string(code));
+    };
+    const auto ref = [&](raptor_uri* uri) { return world.UriTerm(uri); };
+    const auto link = [&](raptor_uri* subject, raptor_uri* predicate, raptor_uri* object) {
+        out.Emit(ref(subject), predicate, ref(object));
     };
     // Texts: empty ones are left out, as the tables read them.
-    const auto text = [&](const std::string& subject, raptor_uri* predicate, std::string_view cp932,
+    const auto text = [&](raptor_uri* subject, raptor_uri* predicate, std::string_view cp932,
                           bool tagged = true) {
         if (cp932.empty()) {
             return;
         }
-        out.Emit(iri(subject), predicate,
+        out.Emit(ref(subject), predicate,
                  world.LiteralTerm(textOut(cp932), nullptr, tagged ? lang : std::string_view()));
     };
-    const auto integer = [&](const std::string& subject, raptor_uri* predicate, std::int32_t n) {
-        out.Emit(iri(subject), predicate, world.LiteralTerm(std::to_string(n), xsdInteger, {}));
-    };
-    const auto link = [&](const std::string& subject, raptor_uri* predicate,
-                          const std::string& object) {
-        out.Emit(iri(subject), predicate, iri(object));
+    const auto integer = [&](raptor_uri* subject, raptor_uri* predicate, std::int32_t n) {
+        char digits[16];
+        const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+        out.Emit(ref(subject), predicate,
+                 world.LiteralTerm(std::string_view(digits, end - digits), xsdInteger, {}));
     };
 
     out.Namespace(v::kRdf, "rdf");
@@ -362,38 +378,37 @@ TRdfExportResult ExportRdf(store::TDataModule1& store, const store::TOntology& o
     out.Start();
 
     // The ontology, or the concept scheme, with the metadata.
-    link(base, rdfType,
-         std::string(owl ? v::kOwl : v::kSkos) + (owl ? "Ontology" : "ConceptScheme"));
-    text(base, term(v::kDcterms, "title"), ontology.Title());
-    text(base, term(v::kDcterms, "subject"), ontology.Target());
-    text(base, term(v::kDcterms, "audience"), ontology.Community());
-    text(base, term(v::kDcterms, "description"), ontology.Description());
-    text(base, term(v::kDcterms, "creator"), ontology.Creator(), false);
-    text(base, term(v::kDcterms, "created"), ontology.CreatedDay(), false);
-    text(base, own(v::kConceptDescrDefault), ontology.ConceptDescrDefault());
-    text(base, own(v::kConceptCommentDefault), ontology.ConceptCommentDefault());
-    integer(base, own(v::kNextConceptNumber), store.DtStOriginalConcepts.AutoIncValue());
-    integer(base, own(v::kNextMirrorImageNumber), store.DtStOriginalNetWork.AutoIncValue());
+    link(baseUri, rdfType, owl ? term(v::kOwl, "Ontology") : term(v::kSkos, "ConceptScheme"));
+    text(baseUri, term(v::kDcterms, "title"), ontology.Title());
+    text(baseUri, term(v::kDcterms, "subject"), ontology.Target());
+    text(baseUri, term(v::kDcterms, "audience"), ontology.Community());
+    text(baseUri, term(v::kDcterms, "description"), ontology.Description());
+    text(baseUri, term(v::kDcterms, "creator"), ontology.Creator(), false);
+    text(baseUri, term(v::kDcterms, "created"), ontology.CreatedDay(), false);
+    text(baseUri, own(v::kConceptDescrDefault), ontology.ConceptDescrDefault());
+    text(baseUri, own(v::kConceptCommentDefault), ontology.ConceptCommentDefault());
+    integer(baseUri, own(v::kNextConceptNumber), store.DtStOriginalConcepts.AutoIncValue());
+    integer(baseUri, own(v::kNextMirrorImageNumber), store.DtStOriginalNetWork.AutoIncValue());
 
     raptor_uri* const label = term(v::kRdfs, "label");
     raptor_uri* const comment = term(v::kRdfs, "comment");
     if (owl) {
         // OWL tools want every annotation property declared.
-        const std::string annotation = std::string(v::kOwl) + "AnnotationProperty";
+        raptor_uri* const annotation = term(v::kOwl, "AnnotationProperty");
         for (const std::string_view dc : {"title", "subject", "audience", "description", "creator",
                                           "created", "modified", "contributor", "identifier"}) {
-            link(std::string(v::kDcterms) + std::string(dc), rdfType, annotation);
+            link(term(v::kDcterms, dc), rdfType, annotation);
         }
-        link(std::string(v::kSkos) + "altLabel", rdfType, annotation);
-        link(std::string(v::kObo) + "IAO_0000115", rdfType, annotation);
-        text(std::string(v::kObo) + "IAO_0000115", label, store::Utf8ToCp932("definition"), false);
+        link(term(v::kSkos, "altLabel"), rdfType, annotation);
+        link(term(v::kObo, "IAO_0000115"), rdfType, annotation);
+        text(term(v::kObo, "IAO_0000115"), label, store::Utf8ToCp932("definition"), false);
         for (const std::string_view local :
              {v::kListOrder, v::kIconPosX, v::kIconPosY, v::kWithoutTitleLabel, v::kMirrorOf,
               v::kShownUnder, v::kLinkCode, v::kConceptDescrDefault, v::kConceptCommentDefault,
               v::kNextConceptNumber, v::kNextMirrorImageNumber}) {
-            link(base + std::string(local), rdfType, annotation);
+            link(own(local), rdfType, annotation);
         }
-        link(base + std::string(v::kMirrorImage), rdfType, std::string(v::kOwl) + "Class");
+        link(own(v::kMirrorImage), rdfType, term(v::kOwl, "Class"));
     }
 
     // Link types: code 1 is the hierarchy itself, the others relations of their own.
@@ -404,13 +419,13 @@ TRdfExportResult ExportRdf(store::TDataModule1& store, const store::TOntology& o
         const int note = FieldIndex(types, store::kFieldComment);
         types.ForEachRecordView([&](const TRecordView& r) {
             const std::int32_t c = r.Integer(code);
-            const std::string p = linkIri(c);
+            raptor_uri* const p = linkUri(c);
             if (owl) {
-                link(p, rdfType, std::string(v::kOwl) + "ObjectProperty");
+                link(p, rdfType, term(v::kOwl, "ObjectProperty"));
             } else {
-                link(p, rdfType, std::string(v::kRdf) + "Property");
+                link(p, rdfType, term(v::kRdf, "Property"));
                 link(p, term(v::kRdfs, "subPropertyOf"),
-                     std::string(v::kSkos) + (c == 1 ? "broader" : "related"));
+                     term(v::kSkos, c == 1 ? "broader" : "related"));
             }
             text(p, label, r.Text(title));
             text(p, comment, r.Text(note));
@@ -441,6 +456,8 @@ TRdfExportResult ExportRdf(store::TDataModule1& store, const store::TOntology& o
     raptor_uri* const broader = owl ? term(v::kRdfs, "subClassOf") : term(v::kSkos, "broader");
     raptor_uri* const narrower = term(v::kSkos, "narrower");
     raptor_uri* const inScheme = term(v::kSkos, "inScheme");
+    raptor_uri* const topConceptOf = term(v::kSkos, "topConceptOf");
+    raptor_uri* const hasTopConcept = term(v::kSkos, "hasTopConcept");
     raptor_uri* const identifier = term(v::kDcterms, "identifier");
     raptor_uri* const created = term(v::kDcterms, "created");
     raptor_uri* const modified = term(v::kDcterms, "modified");
@@ -448,22 +465,21 @@ TRdfExportResult ExportRdf(store::TDataModule1& store, const store::TOntology& o
     raptor_uri* const listOrder = own(v::kListOrder);
     raptor_uri* const iconX = own(v::kIconPosX);
     raptor_uri* const iconY = own(v::kIconPosY);
-    const std::string classIri =
-        std::string(owl ? v::kOwl : v::kSkos) + (owl ? "Class" : "Concept");
-    (void)conceptClass;
+    raptor_uri* const withoutTitleLabel = own(v::kWithoutTitleLabel);
 
     const int total = concepts.RecordCount();
     int done = 0;
     concepts.ForEachRecordView([&](const TRecordView& r) {
         const std::int32_t no = r.Integer(fNo);
-        const std::string c = conceptIri(no);
-        link(c, rdfType, classIri);
+        const TRaptorUri subject = numbered({}, no);
+        raptor_uri* const c = subject.Get();
+        link(c, rdfType, conceptClass);
         const std::int32_t parent = r.Integer(fParent);
         if (!owl) {
-            link(c, inScheme, base);
+            link(c, inScheme, baseUri);
             if (parent == 0) {
-                link(c, term(v::kSkos, "topConceptOf"), base);
-                link(base, term(v::kSkos, "hasTopConcept"), c);
+                link(c, topConceptOf, baseUri);
+                link(baseUri, hasTopConcept, c);
             }
         }
         const std::string_view title = r.Text(fTitle);
@@ -485,24 +501,25 @@ TRdfExportResult ExportRdf(store::TDataModule1& store, const store::TOntology& o
             }
         }
         if (!titleLabel && !title.empty()) {
-            out.Emit(iri(c), own(v::kWithoutTitleLabel), world.LiteralTerm("true", xsdBoolean, {}));
+            out.Emit(ref(c), withoutTitleLabel, world.LiteralTerm("true", xsdBoolean, {}));
         }
         text(c, definition, r.Text(fDescription));
         text(c, note, r.Text(fComment));
         text(c, identifier, r.Text(fIdentifier), false);
         if (!r.IsNull(fCreated)) {
-            out.Emit(iri(c), created,
+            out.Emit(ref(c), created,
                      world.LiteralTerm(DateTimeText(r.DateTime(fCreated)), xsdDateTime, {}));
         }
         if (!r.IsNull(fEdited)) {
-            out.Emit(iri(c), modified,
+            out.Emit(ref(c), modified,
                      world.LiteralTerm(DateTimeText(r.DateTime(fEdited)), xsdDateTime, {}));
         }
         text(c, contributor, r.Text(fEditor), false);
         if (parent != 0) {
-            link(c, broader, conceptIri(parent));
+            const TRaptorUri parentUri = numbered({}, parent);
+            link(c, broader, parentUri.Get());
             if (!owl) {
-                link(conceptIri(parent), narrower, c);
+                link(parentUri.Get(), narrower, c);
             }
         }
         if (!r.IsNull(fOrder)) {
@@ -529,11 +546,20 @@ TRdfExportResult ExportRdf(store::TDataModule1& store, const store::TOntology& o
     const int nCode = FieldIndex(network, store::kFieldLinkCode);
     const int nX = FieldIndex(network, store::kFieldIconPosX);
     const int nY = FieldIndex(network, store::kFieldIconPosY);
-    const std::string mirrorClass = base + std::string(v::kMirrorImage);
+    raptor_uri* const mirrorClass = own(v::kMirrorImage);
+    raptor_uri* const namedIndividual = term(v::kOwl, "NamedIndividual");
+    raptor_uri* const restriction = term(v::kOwl, "Restriction");
+    raptor_uri* const onProperty = term(v::kOwl, "onProperty");
+    raptor_uri* const someValuesFrom = term(v::kOwl, "someValuesFrom");
+    raptor_uri* const mirrorOf = own(v::kMirrorOf);
+    raptor_uri* const shownUnder = own(v::kShownUnder);
+    raptor_uri* const linkCode = own(v::kLinkCode);
     network.ForEachRecordView([&](const TRecordView& r) {
         const std::int32_t linkNo = r.Integer(nNo);
-        const std::string from = conceptIri(r.Integer(nFrom));
-        const std::string to = conceptIri(r.Integer(nTo));
+        const TRaptorUri fromUri = numbered({}, r.Integer(nFrom));
+        const TRaptorUri toUri = numbered({}, r.Integer(nTo));
+        raptor_uri* const from = fromUri.Get();
+        raptor_uri* const to = toUri.Get();
         const std::int32_t code = r.Integer(nCode);
         if (code == 1) {
             link(to, broader, from);
@@ -542,21 +568,22 @@ TRdfExportResult ExportRdf(store::TDataModule1& store, const store::TOntology& o
             }
         } else if (owl) {
             const std::string node = "r" + std::to_string(linkNo);
-            out.Emit(iri(to), broader, world.BlankTerm(node));
-            out.Emit(world.BlankTerm(node), rdfType, iri(std::string(v::kOwl) + "Restriction"));
-            out.Emit(world.BlankTerm(node), term(v::kOwl, "onProperty"), iri(linkIri(code)));
-            out.Emit(world.BlankTerm(node), term(v::kOwl, "someValuesFrom"), iri(from));
+            out.Emit(ref(to), broader, world.BlankTerm(node));
+            out.Emit(world.BlankTerm(node), rdfType, ref(restriction));
+            out.Emit(world.BlankTerm(node), onProperty, ref(linkUri(code)));
+            out.Emit(world.BlankTerm(node), someValuesFrom, ref(from));
         } else {
-            link(to, uris.Get(linkIri(code)), from);
+            link(to, linkUri(code), from);
         }
-        const std::string m = base + std::string(v::kMirrorPrefix) + std::to_string(linkNo);
+        const TRaptorUri record = numbered(v::kMirrorPrefix, linkNo);
+        raptor_uri* const m = record.Get();
         link(m, rdfType, mirrorClass);
         if (owl) {
-            link(m, rdfType, std::string(v::kOwl) + "NamedIndividual");
+            link(m, rdfType, namedIndividual);
         }
-        link(m, own(v::kMirrorOf), to);
-        link(m, own(v::kShownUnder), from);
-        integer(m, own(v::kLinkCode), code);
+        link(m, mirrorOf, to);
+        link(m, shownUnder, from);
+        integer(m, linkCode, code);
         if (!r.IsNull(nOrder)) {
             integer(m, listOrder, r.Integer(nOrder));
         }

@@ -71,6 +71,14 @@ raptor_term* TRaptorWorld::IriTerm(std::string_view iri) {
     return term;
 }
 
+raptor_term* TRaptorWorld::UriTerm(raptor_uri* uri) {
+    raptor_term* term = raptor_new_term_from_uri(m_world, uri);
+    if (term == nullptr) {
+        throw std::bad_alloc();
+    }
+    return term;
+}
+
 raptor_term* TRaptorWorld::BlankTerm(std::string_view id) {
     raptor_term* term = raptor_new_term_from_counted_blank(m_world, Bytes(id), id.size());
     if (term == nullptr) {
@@ -98,7 +106,9 @@ TRaptorUri::TRaptorUri(TRaptorWorld& world, std::string_view iri)
 }
 
 TRaptorUri::~TRaptorUri() {
-    raptor_free_uri(m_uri);
+    if (m_uri != nullptr) {
+        raptor_free_uri(m_uri);
+    }
 }
 
 TUriCache::~TUriCache() {

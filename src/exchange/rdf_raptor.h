@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 namespace velmora::exchange {
 
@@ -31,6 +32,8 @@ public:
 
     // New terms the caller owns (a statement frees them).
     raptor_term* IriTerm(std::string_view iri);
+    // A term taking a reference to uri: no text is parsed.
+    raptor_term* UriTerm(raptor_uri* uri);
     raptor_term* BlankTerm(std::string_view id);
     // Datatype or language (an empty view for none), not both.
     raptor_term* LiteralTerm(std::string_view text, raptor_uri* datatype,
@@ -52,6 +55,8 @@ public:
     ~TRaptorUri();
     TRaptorUri(const TRaptorUri&) = delete;
     TRaptorUri& operator=(const TRaptorUri&) = delete;
+    TRaptorUri(TRaptorUri&& other) noexcept : m_uri(std::exchange(other.m_uri, nullptr)) {}
+    TRaptorUri& operator=(TRaptorUri&&) = delete;
     raptor_uri* Get() const { return m_uri; }
 
 private:
