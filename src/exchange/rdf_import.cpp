@@ -312,7 +312,8 @@ std::string DetectRdfSyntax(std::string_view head) {
         }
     }
     // N-Triples when every whole line of the head is a comment or one triple: a subject in
-    // <> or _: and a final ".". Turtle reads N-Triples too, but the N-Triples reader streams.
+    // <> or _: and a final ".". Turtle reads N-Triples too, but only the N-Triples reader
+    // streams; a file that turns to Turtle after the head stops with the line.
     std::size_t lines = 0;
     std::size_t at = 0;
     while (true) {
@@ -359,7 +360,7 @@ struct TRdfImport::TState {
     std::vector<TEdge> Edges;
     std::size_t Statements = 0;
     std::size_t Fed = 0;
-    static constexpr std::size_t kTurtleLimit = std::size_t{1} << 30;
+    static constexpr std::size_t kTurtleLimit = std::size_t{1} << 30;  // Turtle only
 
     TRdfImportResult Result;
 
@@ -398,8 +399,8 @@ struct TRdfImport::TState {
     void Start() {
         Syntax = DetectRdfSyntax(Head);
         Result.Syntax = Syntax;
-        // N-Triples is Turtle too; Raptor's own N-Triples reader leaks a datatype URI.
-        Parser = raptor_new_parser(World.World(), Syntax == "rdfxml" ? "rdfxml" : "turtle");
+        // N-Triples goes to its own reader, which streams; the Turtle reader keeps the text.
+        Parser = raptor_new_parser(World.World(), Syntax.c_str());
         if (Parser == nullptr) {
             throw ERdfError("RDF の読み込みを準備できません.");
         }
@@ -428,13 +429,13 @@ struct TRdfImport::TState {
     }
 
     void Feed(std::string_view chunk) {
-        // Raptor's Turtle reader (which reads N-Triples too) keeps the whole text and crashes
-        // beyond 2 GiB; stop well before.
+        // Raptor's Turtle reader keeps the whole text and crashes beyond 2 GiB; stop well
+        // before. RDF/XML and N-Triples are read as they come.
         Fed += chunk.size();
-        if (Started && Syntax != "rdfxml" && Fed > kTurtleLimit) {
+        if (Started && Syntax == "turtle" && Fed > kTurtleLimit) {
             throw ERdfError(Name +
-                            ": Turtle と N-Triples のファイルは 1 GiB までしか読めません. "
-                            "RDF/XML で書き出したものを読み込んでください.");
+                            ": Turtle のファイルは 1 GiB までしか読めません. "
+                            "RDF/XML か N-Triples で書き出したものを読み込んでください.");
         }
         if (Started) {
             Parse(chunk, false);
