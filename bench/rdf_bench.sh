@@ -22,13 +22,15 @@ else
 fi
 [ -x /usr/bin/time ] || { echo "needs /usr/bin/time (Debian package time)" >&2; exit 1; }
 
-# measure CMD...: runs it under /usr/bin/time -v and prints "SECONDS PEAK_MB".
+# measure CMD...: runs it under /usr/bin/time -v and prints "SECONDS CPU_SECONDS PEAK_MB" (CPU:
+# user + system, steadier than the wall time on a shared machine).
 measure() {
   /usr/bin/time -v "$@" >/dev/null 2>"$work/time.txt" || { cat "$work/time.txt" >&2; exit 1; }
   awk -F': ' '
     /Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i] }
+    /User time \(seconds\)/ || /System time \(seconds\)/ { cpu += $2 }
     /Maximum resident set size/ { kb = $2 }
-    END { printf "%7.2f s %6d MB", s, kb / 1024 }' "$work/time.txt"
+    END { printf "%7.2f s %7.2f s cpu %6d MB", s, cpu, kb / 1024 }' "$work/time.txt"
 }
 
 size_mb() { du -m "$1" | cut -f1; }
@@ -41,13 +43,13 @@ run() {  # N AS FORMAT EXT
   rm -f "$work/back.ont"
   if out=$(measure "$bin" import-rdf "$rdf" "$work/back.ont" --as "$as" 2>/dev/null); then
     printf '%9d  %-4s %-8s import %s\n' "$n" "$as" "$format" "$out"
-  else  # Turtle and N-Triples beyond 1 GiB are refused (doc/rdf_exchange.md)
+  else  # Turtle beyond 1 GiB is refused (doc/rdf_exchange.md)
     printf '%9d  %-4s %-8s import refused: %s\n' "$n" "$as" "$format" "$(grep -m1 velmora-cli "$work/time.txt")"
   fi
   rm -f "$rdf" "$work/back.ont"
 }
 
-echo "concepts   vocabulary/syntax  direction  time  peak memory"
+echo "concepts   vocabulary/syntax  direction  time  cpu time  peak memory"
 for n in 45000 100000 1000000; do
   "$bin" generate "$n" "$work/g$n.ont" --force >/dev/null
   run "$n" owl rdfxml owl
