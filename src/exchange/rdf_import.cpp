@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <deque>
 #include <exception>
 #include <limits>
 #include <map>
@@ -99,32 +100,45 @@ struct TRankedText {
     int Rank = 99;
 };
 
+// What a scheme (or ontology) carries and a concept does not, kept apart so that the details
+// of a million concepts stay small.
+struct TSchemeDetails {
+    TRankedText Title;  // dcterms:title
+    TRankedText Subject;
+    TRankedText Audience;
+    TRankedText DescrDefault;
+    TRankedText CommentDefault;
+    std::string Creator;
+    // The record counters.
+    std::optional<std::int32_t> NextConceptNumber;
+    std::optional<std::int32_t> NextMirrorImageNumber;
+};
+
 struct TDetails {
     std::vector<TRankedText> Prefs;  // prefLabel (SKOS) or rdfs:label (OWL)
     std::vector<std::string> Labels;
     TRankedText RdfsLabel;  // SKOS: a fallback title; for properties their label
     TRankedText Description;
     TRankedText Comment;
-    TRankedText Title;  // dcterms:title of a scheme
-    TRankedText Subject;
-    TRankedText Audience;
-    TRankedText DescrDefault;
-    TRankedText CommentDefault;
     std::string Identifier;
     std::string Editor;
     std::string Created;
     std::string Modified;
-    std::string Creator;
+    std::unique_ptr<TSchemeDetails> Scheme;  // made by the first scheme annotation
     std::optional<std::int32_t> ListOrder;
     std::optional<std::int32_t> IconX;
     std::optional<std::int32_t> IconY;
     std::int32_t LinkCode = 0;
-    // A scheme's record counters.
-    std::optional<std::int32_t> NextConceptNumber;
-    std::optional<std::int32_t> NextMirrorImageNumber;
     int MirrorOf = -1;
     int ShownUnder = -1;
     bool WithoutTitleLabel = false;
+
+    TSchemeDetails& SchemeDetails() {
+        if (!Scheme) {
+            Scheme = std::make_unique<TSchemeDetails>();
+        }
+        return *Scheme;
+    }
 };
 
 struct TNode {
@@ -353,7 +367,7 @@ struct TRdfImport::TState {
 
     TStringIndex NodeIndex;
     std::vector<TNode> Nodes;
-    std::vector<TDetails> Details;
+    std::deque<TDetails> Details;  // grows without moving (or copying twice) what it holds
     TStringIndex Namespaces;
     std::vector<std::string> NamespaceNames;
     std::unordered_map<std::string, TPredicate, TStringHash, std::equal_to<>> Predicates;
@@ -757,20 +771,20 @@ struct TRdfImport::TState {
                 Keep(d.Comment, text, owl ? rank : rank + 10);
                 break;
             case TPredicate::DcTitle:
-                Keep(d.Title, text, rank);
+                Keep(d.SchemeDetails().Title, text, rank);
                 break;
             case TPredicate::DcDescription:
                 Keep(d.Description, text, rank + 10);
                 break;
             case TPredicate::DcSubject:
-                Keep(d.Subject, text, rank);
+                Keep(d.SchemeDetails().Subject, text, rank);
                 break;
             case TPredicate::DcAudience:
-                Keep(d.Audience, text, rank);
+                Keep(d.SchemeDetails().Audience, text, rank);
                 break;
             case TPredicate::DcCreator:
-                if (d.Creator.empty()) {
-                    d.Creator.assign(text);
+                if (d.SchemeDetails().Creator.empty()) {
+                    d.SchemeDetails().Creator.assign(text);
                 }
                 break;
             case TPredicate::DcCreated:
@@ -811,16 +825,16 @@ struct TRdfImport::TState {
                 d.WithoutTitleLabel = text == "true" || text == "1";
                 break;
             case TPredicate::OwnDescrDefault:
-                Keep(d.DescrDefault, text, rank);
+                Keep(d.SchemeDetails().DescrDefault, text, rank);
                 break;
             case TPredicate::OwnCommentDefault:
-                Keep(d.CommentDefault, text, rank);
+                Keep(d.SchemeDetails().CommentDefault, text, rank);
                 break;
             case TPredicate::OwnNextConceptNumber:
-                d.NextConceptNumber = ParseNumberName(text);
+                d.SchemeDetails().NextConceptNumber = ParseNumberName(text);
                 break;
             case TPredicate::OwnNextMirrorImageNumber:
-                d.NextMirrorImageNumber = ParseNumberName(text);
+                d.SchemeDetails().NextMirrorImageNumber = ParseNumberName(text);
                 break;
             default:
                 break;
@@ -1207,8 +1221,8 @@ TRdfImportResult TRdfImport::Finish() {
                 if (!scheme->RdfsLabel.Text.empty()) {
                     schemeTitle = scheme->RdfsLabel.Text;
                 }
-                if (!scheme->Title.Text.empty()) {
-                    schemeTitle = scheme->Title.Text;
+                if (scheme->Scheme && !scheme->Scheme->Title.Text.empty()) {
+                    schemeTitle = scheme->Scheme->Title.Text;
                 }
             }
         }
@@ -1471,12 +1485,13 @@ TRdfImportResult TRdfImport::Finish() {
 
     // The record counters the export kept, never below the highest number in use + 1: the
     // numbers of records deleted before the export stay unused.
-    if (scheme != nullptr) {
-        for (const auto& [table, next] : {std::pair{&conceptTable, scheme->NextConceptNumber},
-                                          std::pair{&network, scheme->NextMirrorImageNumber}}) {
-            if (next && *next > table->AutoIncValue()) {
-                table->SetAutoIncValue(*next);
-            }
+    static const TSchemeDetails kNoSchemeDetails;
+    const TSchemeDetails& schemeDetails =
+        scheme != nullptr && scheme->Scheme ? *scheme->Scheme : kNoSchemeDetails;
+    for (const auto& [table, next] : {std::pair{&conceptTable, schemeDetails.NextConceptNumber},
+                                      std::pair{&network, schemeDetails.NextMirrorImageNumber}}) {
+        if (next && *next > table->AutoIncValue()) {
+            table->SetAutoIncValue(*next);
         }
     }
 
@@ -1490,15 +1505,15 @@ TRdfImportResult TRdfImport::Finish() {
         title = titles[top];
     }
     ontology.SetTitle(title);
-    std::string target = scheme != nullptr ? meta(&scheme->Subject) : std::string();
+    std::string target = meta(&schemeDetails.Subject);
     ontology.SetTarget(target.empty() ? titles[top] : target);
     if (scheme != nullptr) {
-        ontology.SetCommunity(meta(&scheme->Audience));
+        ontology.SetCommunity(meta(&schemeDetails.Audience));
         ontology.SetDescription(meta(&scheme->Description));
-        ontology.SetCreator(st.ToTable(scheme->Creator, 0));
+        ontology.SetCreator(st.ToTable(schemeDetails.Creator, 0));
         ontology.SetCreatedDay(st.ToTable(scheme->Created, 0));
-        ontology.SetConceptDescrDefault(meta(&scheme->DescrDefault));
-        ontology.SetConceptCommentDefault(meta(&scheme->CommentDefault));
+        ontology.SetConceptDescrDefault(meta(&schemeDetails.DescrDefault));
+        ontology.SetConceptCommentDefault(meta(&schemeDetails.CommentDefault));
     }
     ontology.SetCanUndo(false);
     ontology.SetModified(true);
