@@ -30,6 +30,8 @@ constexpr const char* kLockName = "lock";
 constexpr const char* kDamagedFolder = "damaged";
 // The timer looks for changes this often at most; the copy itself waits for the interval.
 constexpr int kPollMilliseconds = 250;
+// A copy of a million concepts takes a second or two; one still running after this is stuck.
+constexpr std::int64_t kWriteLimitMilliseconds = 10 * 60 * 1000;
 
 QString PathText(const std::string& path) {
     return QFile::decodeName(path.c_str());
@@ -134,7 +136,14 @@ void TRecoveryService::EnsureSession() {
 
 void TRecoveryService::Poll() {
     if (m_writer.Busy()) {
-        const auto result = m_writer.Poll();
+        auto result = m_writer.Poll();
+        if (!result && store::UnixMillisecondsNow() - m_writeStarted > kWriteLimitMilliseconds) {
+            // A child that never ends (stuck on a dead network folder, say) must not stop
+            // every later copy.
+            m_writer.Cancel();
+            result = store::TRecoveryWriter::TResult{
+                false, "回復用コピーの書き込みが終わらないため中止しました"};
+        }
         if (!result) {
             return;
         }
@@ -160,6 +169,7 @@ void TRecoveryService::Poll() {
     try {
         EnsureSession();
         m_writer.Start(m_store, *ontology, store::RecoveryInfoOf(*ontology, now), CopyPath());
+        m_writeStarted = now;
         m_pending = std::move(state);
     } catch (const std::exception& error) {
         ReportFailure(error.what());

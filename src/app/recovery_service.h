@@ -110,6 +110,7 @@ private:
     std::optional<TState> m_written;  // what the copy in place holds
     std::optional<TState> m_pending;  // what the running write will hold
     std::optional<std::int64_t> m_dirtySince;
+    std::int64_t m_writeStarted = 0;
     bool m_failureShown = false;
     int m_failedWrites = 0;
 };
