@@ -9,6 +9,10 @@
 #include <cstring>
 
 namespace velmora::store {
+
+std::size_t TFile::ReadAt(void*, std::size_t, std::int64_t) {
+    throw EFileSystemError("pread", EINVAL, "このファイルは位置を指定して読めません");
+}
 namespace {
 
 [[noreturn]] void Fail(const std::string& path, int error) {
@@ -77,6 +81,33 @@ public:
         if (::lseek(m_fd, position, SEEK_SET) < 0) {
             Fail(m_path, errno);
         }
+    }
+
+    std::int64_t Position() override {
+        const off_t position = ::lseek(m_fd, 0, SEEK_CUR);
+        if (position < 0) {
+            Fail(m_path, errno);
+        }
+        return position;
+    }
+
+    std::size_t ReadAt(void* buffer, std::size_t n, std::int64_t offset) override {
+        std::size_t done = 0;
+        while (done < n) {
+            const ssize_t r = ::pread(m_fd, static_cast<char*>(buffer) + done, n - done,
+                                      static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+            if (r < 0 && errno == EINTR) {
+                continue;
+            }
+            if (r < 0) {
+                Fail(m_path, errno);
+            }
+            if (r == 0) {
+                break;
+            }
+            done += static_cast<std::size_t>(r);
+        }
+        return done;
     }
 
     std::int64_t Size() override {

@@ -56,6 +56,13 @@ public:
     virtual std::int64_t Size() = 0;
     virtual void Sync() = 0;   // the contents reach the disk
     virtual void Close() = 0;  // reports a failure of the last writes
+
+    // For readers that read several parts of a file at once: the position, and a read at an
+    // offset that leaves the position alone and may run on several threads at once (all of n,
+    // or fewer at the end). A file that cannot do that answers Position with -1 (the default),
+    // and such readers use Read.
+    virtual std::int64_t Position() { return -1; }
+    virtual std::size_t ReadAt(void* buffer, std::size_t n, std::int64_t offset);
 };
 
 class TFileSystem {

@@ -213,8 +213,9 @@ void TRowIndex::BulkLoad(const std::vector<std::int64_t>& entries) {
     ++m_version;
     m_blocks.clear();
     const std::size_t count = entries.size() / m_width;
-    // Leave room in each block so that later inserts do not split at once.
-    const std::size_t perBlock = kMaxBlockEntries * 3 / 4;
+    // Full blocks: the index takes no more memory than its entries. An insert into a full block
+    // splits it, which costs one shift of half a block.
+    const std::size_t perBlock = kMaxBlockEntries;
     for (std::size_t first = 0; first < count; first += perBlock) {
         const std::size_t last = std::min(count, first + perBlock);
         // Sized to what the block holds; the first insert makes room for a full block.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bit>
 #include <cassert>
 #include <charconv>
 #include <cstring>
@@ -301,6 +302,103 @@ void SortFixed(std::vector<std::int64_t>& flat) {
     std::memcpy(flat.data(), entries.data(), flat.size() * sizeof(std::int64_t));
 }
 
+// One stable counting pass of a radix sort: entries of W columns (W = 0: `width` columns, known
+// only at run time) scattered from `from` to `to` by the digit of column `column` at `shift`.
+template <std::size_t W>
+void RadixPass(const std::vector<std::int64_t>& from, std::vector<std::int64_t>& to,
+               std::size_t width, std::size_t column, std::int64_t minimum, int shift,
+               std::vector<std::size_t>& start) {
+    const std::size_t w = W == 0 ? width : W;
+    const std::size_t count = from.size() / w;
+    const std::size_t mask = start.size() - 1;
+    const auto digit = [&](const std::int64_t* entry) {
+        const std::uint64_t v =
+            static_cast<std::uint64_t>(entry[column]) - static_cast<std::uint64_t>(minimum);
+        return static_cast<std::size_t>((v >> shift) & mask);
+    };
+    std::fill(start.begin(), start.end(), 0);
+    for (std::size_t i = 0; i < count; ++i) {
+        ++start[digit(&from[i * w])];
+    }
+    std::size_t sum = 0;
+    for (std::size_t& b : start) {
+        sum += std::exchange(b, sum);
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::int64_t* entry = &from[i * w];
+        std::int64_t* target = &to[start[digit(entry)]++ * w];
+        for (std::size_t k = 0; k < w; ++k) {
+            target[k] = entry[k];
+        }
+    }
+}
+
+// Sorts packed entries whose last column (the slot) already rises, by their other columns, with
+// a stable least-significant-digit radix sort: one pass per 11 bits of each column's range of
+// values. Record numbers, parents and orders span a few million at most, so a column takes two
+// or three passes, much less than comparison sorting a million entries; trailing columns that
+// are in order already take none. False, and nothing changed, when the columns span too many
+// bits (text hashes); the caller sorts those by comparing.
+bool RadixSortEntries(std::vector<std::int64_t>& flat, std::size_t width) {
+    constexpr int kDigitBits = 11;
+    constexpr int kMaxPasses = 8;
+    const std::size_t count = flat.size() / width;
+    // Columns from `sortFrom` on, with the slot, are in order already.
+    std::size_t sortFrom = width - 1;
+    while (sortFrom > 0) {
+        const std::size_t c = sortFrom - 1;
+        bool inOrder = true;
+        for (std::size_t i = 1; i < count && inOrder; ++i) {
+            const std::int64_t* prev = &flat[(i - 1) * width];
+            const std::int64_t* next = &flat[i * width];
+            inOrder = !std::lexicographical_compare(next + c, next + width, prev + c, prev + width);
+        }
+        if (!inOrder) {
+            break;
+        }
+        --sortFrom;
+    }
+    std::vector<std::int64_t> minimum(width);
+    std::vector<int> bits(width);
+    int passes = 0;
+    for (std::size_t c = 0; c < sortFrom; ++c) {
+        std::int64_t lo = flat[c];
+        std::int64_t hi = flat[c];
+        for (std::size_t i = 1; i < count; ++i) {
+            lo = std::min(lo, flat[i * width + c]);
+            hi = std::max(hi, flat[i * width + c]);
+        }
+        minimum[c] = lo;
+        bits[c] = std::bit_width(static_cast<std::uint64_t>(hi) - static_cast<std::uint64_t>(lo));
+        passes += (bits[c] + kDigitBits - 1) / kDigitBits;
+    }
+    if (passes > kMaxPasses) {
+        return false;
+    }
+    std::vector<std::int64_t> other(flat.size());
+    std::vector<std::size_t> start(std::size_t{1} << kDigitBits);
+    for (std::size_t c = sortFrom; c-- > 0;) {
+        for (int shift = 0; shift < bits[c]; shift += kDigitBits) {
+            switch (width) {
+                case 2:
+                    RadixPass<2>(flat, other, width, c, minimum[c], shift, start);
+                    break;
+                case 3:
+                    RadixPass<3>(flat, other, width, c, minimum[c], shift, start);
+                    break;
+                case 4:
+                    RadixPass<4>(flat, other, width, c, minimum[c], shift, start);
+                    break;
+                default:
+                    RadixPass<0>(flat, other, width, c, minimum[c], shift, start);
+                    break;
+            }
+            flat.swap(other);
+        }
+    }
+    return true;
+}
+
 void SortEntries(std::vector<std::int64_t>& flat, std::size_t width) {
     const std::size_t count = flat.size() / width;
     const auto entry = [&](std::size_t i) {
@@ -311,6 +409,13 @@ void SortEntries(std::vector<std::int64_t>& flat, std::size_t width) {
         sorted = !std::lexicographical_compare(entry(i), entry(i + 1), entry(i - 1), entry(i));
     }
     if (sorted) {
+        return;
+    }
+    bool slotsRise = true;
+    for (std::size_t i = 1; i < count && slotsRise; ++i) {
+        slotsRise = flat[i * width - 1] < flat[(i + 1) * width - 1];
+    }
+    if (slotsRise && width > 1 && RadixSortEntries(flat, width)) {
         return;
     }
     switch (width) {
@@ -1529,8 +1634,10 @@ void TCursor::SetIndexFieldNames(std::string_view names) {
     CheckBrowseMode();
     m_indexFieldNames = std::string(names);
     m_view->valid = false;
-    if (Active()) {
-        Sync();  // reports a bad field list at once
+    // A bad field list is reported at once. Order of addition cannot be a bad list; its view is
+    // made on first use, so that a table being loaded keeps no index up to date.
+    if (Active() && !names.empty()) {
+        Sync();
     }
 }
 
