@@ -59,6 +59,8 @@ void TDataModuleSeeker::CloneCursors(store::TTable& concepts, store::TTable& net
     SetIndex(m_walkConcepts, "PARENT_NO");
     m_walkLinks.CloneCursor(network, true);
     SetIndex(m_walkLinks, "RECORD_NO_FROM;LIST_ORDER");
+    m_childProbe.CloneCursor(concepts, true);
+    SetIndex(m_childProbe, "PARENT_NO");
 }
 
 void TDataModuleSeeker::SetSeekMode(TSeekMode mode) {
@@ -224,7 +226,7 @@ void TDataModuleSeeker::Renumber() {
 }
 
 bool TDataModuleSeeker::HasChildRecords(std::int32_t conceptNo) {
-    return Sub_ConceptsDlds.Locate(store::kFieldParentNo, TValue(conceptNo)) ||
+    return m_childProbe.Locate(store::kFieldParentNo, TValue(conceptNo)) ||
            Sub_LinksClds.Locate(store::kFieldRecordNoFrom, TValue(conceptNo));
 }
 

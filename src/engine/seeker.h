@@ -173,6 +173,9 @@ private:
     // place in list order, read directly rather than through full answers.
     store::TCursor m_walkConcepts;
     store::TCursor m_walkLinks;
+    // Whether a concept has child concepts: any one will do, so no order, and the index by
+    // PARENT_NO that the walk uses serves it too.
+    store::TCursor m_childProbe;
     std::int32_t m_seekNo = 0;
     TSeekMode m_seekMode = smChildren;
     std::unique_ptr<TConceptList> m_seekResult;

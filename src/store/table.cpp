@@ -114,6 +114,8 @@ private:
 constexpr std::int64_t kNullKey = std::numeric_limits<std::int64_t>::min();
 // Columns of one index entry besides the slot: constrained fields, then order fields.
 constexpr int kMaxKeyColumns = 15;
+// Candidates a lookup compares one by one before it makes an index of its own.
+constexpr std::size_t kProbeLimit = 32;
 constexpr std::size_t kMaxFields = 64;
 
 // Content stamps come from one counter for all tables, so no two contents ever share one.
@@ -511,6 +513,26 @@ struct TTableData {
         out[fields.size()] = slot;
     }
 
+    TRowIndex* FindIndex(const std::vector<int>& fields) {
+        auto it = indexes.find(fields);
+        return it == indexes.end() ? nullptr : &it->second->index;
+    }
+
+    // An index whose first `count` fields are those of `fields`; the shortest, whose ranges are
+    // cheapest to read.
+    const TRowIndex* FindIndexStartingWith(const std::vector<int>& fields, std::size_t count) {
+        const TRowIndex* best = nullptr;
+        for (const auto& [key, entry] : indexes) {
+            if (key.size() >= count &&
+                std::equal(fields.begin(), fields.begin() + count, key.begin())) {
+                if (!best || entry->index.Width() < best->Width()) {
+                    best = &entry->index;
+                }
+            }
+        }
+        return best;
+    }
+
     TRowIndex& Index(const std::vector<int>& fields) {
         auto it = indexes.find(fields);
         if (it != indexes.end()) {
@@ -812,8 +834,11 @@ struct TCursor::TLocatePlan {
     // For each of the eqCount columns, its sources: >= 0 the given value of that number,
     // < 0 the view's prefix column -1 - n. Several sources must agree.
     std::vector<std::vector<int>> sources;
-    bool viewIndex = false;  // the plan's index is the view's own, so its ranks are the view's
-    TRowIndex* index = nullptr;
+    bool viewIndex = false;      // the plan's index is the view's own, so its ranks are the view's
+    TRowIndex* index = nullptr;  // null until needed while there is a probe
+    // An existing index whose first eqCount columns are the plan's: its candidates are compared
+    // in the view's order, as long as they are few.
+    const TRowIndex* probe = nullptr;
 };
 
 namespace {
@@ -1572,11 +1597,17 @@ bool TCursor::Locate(std::string_view fields, std::span<const TValue> values) {
         }
         plan->layout = KeyLayout(distinct, m_order);
         plan->eqCount = distinct.size();
-        plan->index = &d.Index(plan->layout);
+        plan->index = d.FindIndex(plan->layout);
+        if (!plan->index) {
+            plan->probe = d.FindIndexStartingWith(plan->layout, plan->eqCount);
+            if (!plan->probe) {
+                plan->index = &d.Index(plan->layout);
+            }
+        }
         plan->viewIndex = plan->index == v.index;
         m_locatePlan = std::move(plan);
     }
-    const TLocatePlan& plan = *m_locatePlan;
+    TLocatePlan& plan = *m_locatePlan;
     if (plan.lookup.empty() || plan.lookup.size() != values.size()) {
         throw ETableError("検索項目 '" + std::string(fields) + "' と値の数が一致しません");
     }
@@ -1596,8 +1627,55 @@ bool TCursor::Locate(std::string_view fields, std::span<const TValue> values) {
             first = false;
         }
     }
-    TRowIndex& index = *plan.index;
     const int columns = static_cast<int>(plan.eqCount);
+    // Text keys are hashes; compare the text itself.
+    const auto matches = [&](const char* row) {
+        for (std::size_t i = 0; i < plan.lookup.size(); ++i) {
+            const auto* text = std::get_if<std::string>(&values[i]);
+            if (text && IsTextKind(d.defs[plan.lookup[i]].Kind) &&
+                RowText(d.layout, row, plan.lookup[i]) != *text) {
+                return false;
+            }
+        }
+        return true;
+    };
+    if (!plan.index) {
+        // An index with the looked-up fields first, in another order than this cursor's: a
+        // few candidates are compared in the cursor's own order, which spares a whole index of
+        // its own for a lookup with one answer (the top concept, a record number). Many
+        // candidates make the index after all.
+        const TRowIndex& probe = *plan.probe;
+        const std::size_t lo = probe.LowerBound(prefix.data(), columns);
+        const std::size_t hi = probe.UpperBound(prefix.data(), columns);
+        if (hi - lo <= kProbeLimit) {
+            std::array<std::int64_t, kMaxKeyColumns + 1> best{};
+            std::array<std::int64_t, kMaxKeyColumns + 1> entry{};
+            bool found = false;
+            const int width = static_cast<int>(v.Width());
+            for (std::size_t r = lo; r < hi; ++r) {
+                const auto slot = static_cast<std::uint32_t>(probe.At(r)[probe.Width() - 1]);
+                const char* row = d.rows[slot].get();
+                if (!matches(row)) {
+                    continue;
+                }
+                d.MakeEntry(v.fields, row, slot, entry.data());
+                if (!found || std::lexicographical_compare(entry.begin(), entry.begin() + width,
+                                                           best.begin(), best.begin() + width)) {
+                    best = entry;
+                    found = true;
+                }
+            }
+            if (!found) {
+                return false;
+            }
+            SetCurrentAt(v.index->LowerBound(best.data(), width));
+            m_eof = m_bof = false;
+            return true;
+        }
+        plan.index = &d.Index(plan.layout);
+        plan.viewIndex = plan.index == v.index;
+    }
+    TRowIndex& index = *plan.index;
     const std::size_t size = index.Size();
     for (std::size_t r = index.LowerBound(prefix.data(), columns); r < size; ++r) {
         const std::int64_t* found = index.At(r);
@@ -1606,15 +1684,7 @@ bool TCursor::Locate(std::string_view fields, std::span<const TValue> values) {
         }
         const auto slot = static_cast<std::uint32_t>(found[plan.layout.size()]);
         const char* row = d.rows[slot].get();
-        // Text keys are hashes; compare the text itself.
-        bool same = true;
-        for (std::size_t i = 0; i < plan.lookup.size() && same; ++i) {
-            const auto* text = std::get_if<std::string>(&values[i]);
-            if (text && IsTextKind(d.defs[plan.lookup[i]].Kind)) {
-                same = RowText(d.layout, row, plan.lookup[i]) == *text;
-            }
-        }
-        if (!same) {
+        if (!matches(row)) {
             continue;
         }
         if (plan.viewIndex) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -664,6 +665,46 @@ TEST_F(LocateTest, FindsTheFirstMatchInTheCursorsOrder) {
     ASSERT_TRUE(detail.Locate("PARENT_NO", I(3)));
     EXPECT_EQ(No(detail), 6);
     EXPECT_FALSE(detail.Locate("PARENT_NO", I(2)));
+}
+
+TEST_F(LocateTest, ALookupThroughAnotherCursorsIndexStillFindsTheFirstInItsOwnOrder) {
+    // Parent 20 gets 3 children and parent 21 gets 40 (more than a lookup compares one by one);
+    // list orders fall as records are added, with one tie that order of addition breaks.
+    for (int i = 0; i < 3; ++i) {
+        AddConcept(concepts, 20, 30 - i, "a");
+    }
+    AddConcept(concepts, 20, 28, "tie");
+    for (int i = 0; i < 40; ++i) {
+        AddConcept(concepts, 21, 100 - i, "b");
+    }
+    TCursor byParent;  // makes the index by PARENT_NO alone
+    byParent.CloneCursor(concepts, true);
+    byParent.SetIndexFieldNames("PARENT_NO");
+    TCursor byOrder;
+    byOrder.CloneCursor(concepts, true);
+    byOrder.SetIndexFieldNames("LIST_ORDER");
+    for (const auto& [parent, title, expected] :
+         {std::tuple{20, "a", "a"}, std::tuple{21, "b", "b"}, std::tuple{22, "", ""}}) {
+        SCOPED_TRACE(parent);
+        const bool found = byOrder.Locate("PARENT_NO", I(parent));
+        ASSERT_EQ(found, std::string(expected) != "");
+        if (!found) {
+            continue;
+        }
+        // The same answer as walking the cursor's order to the first record of that parent.
+        std::int32_t first = 0;
+        for (byOrder.First(); !byOrder.Eof() && first == 0; byOrder.Next()) {
+            if (byOrder.FieldByName("PARENT_NO").AsInteger() == parent) {
+                first = No(byOrder);
+            }
+        }
+        ASSERT_TRUE(byOrder.Locate("PARENT_NO", I(parent)));
+        EXPECT_EQ(No(byOrder), first);
+        EXPECT_EQ(byOrder.FieldByName("TITLE").AsString(), title);
+    }
+    // The tie: list order 28 twice under parent 20; the one added first wins.
+    ASSERT_TRUE(byOrder.Locate("PARENT_NO;LIST_ORDER", {I(20), I(28)}));
+    EXPECT_EQ(byOrder.FieldByName("TITLE").AsString(), "a");
 }
 
 TEST_F(LocateTest, LabelCutToItsWidthIsNotFoundByTheFullText) {
