@@ -114,8 +114,8 @@ private:
 constexpr std::int64_t kNullKey = std::numeric_limits<std::int64_t>::min();
 // Columns of one index entry besides the slot: constrained fields, then order fields.
 constexpr int kMaxKeyColumns = 15;
-// Candidates a lookup compares one by one before it makes an index of its own.
-constexpr std::size_t kProbeLimit = 32;
+// Candidates a lookup always compares one by one rather than make an index of its own.
+constexpr std::size_t kProbeLimit = 256;
 constexpr std::size_t kMaxFields = 64;
 
 // Content stamps come from one counter for all tables, so no two contents ever share one.
@@ -475,7 +475,8 @@ struct TTableData {
     std::vector<TFieldDef> defs;
     TRowLayout layout;
     int autoIncField = -1;
-    TRowArena arena;  // the records as they were loaded
+    TRowArena arena;               // the records as they were loaded
+    std::size_t probeScanned = 0;  // candidates read by lookups without an index of their own
     // The values of the record being encoded; kept so that encoding allocates nothing.
     mutable std::vector<TLoadedValue> encodeScratch;
     std::vector<TRowPtr> rows;  // by slot, in order of addition; null once deleted
@@ -513,21 +514,39 @@ struct TTableData {
         out[fields.size()] = slot;
     }
 
+    const std::vector<int>& IndexFields(const TRowIndex& index) const {
+        for (const auto& [key, entry] : indexes) {
+            if (&entry->index == &index) {
+                return key;
+            }
+        }
+        throw ETableError("索引が見つかりません");
+    }
+
     TRowIndex* FindIndex(const std::vector<int>& fields) {
         auto it = indexes.find(fields);
         return it == indexes.end() ? nullptr : &it->second->index;
     }
 
-    // An index whose first `count` fields are those of `fields`; the shortest, whose ranges are
-    // cheapest to read.
-    const TRowIndex* FindIndexStartingWith(const std::vector<int>& fields, std::size_t count) {
+    // An index that can narrow a lookup on the first `count` fields of `fields`: one whose
+    // leading fields are all among them (most of them first, then the narrowest), or none.
+    const TRowIndex* FindProbe(const std::vector<int>& fields, std::size_t count) const {
         const TRowIndex* best = nullptr;
+        std::size_t bestLeading = 0;
         for (const auto& [key, entry] : indexes) {
-            if (key.size() >= count &&
-                std::equal(fields.begin(), fields.begin() + count, key.begin())) {
-                if (!best || entry->index.Width() < best->Width()) {
-                    best = &entry->index;
-                }
+            std::size_t leading = 0;
+            while (leading < key.size() &&
+                   std::find(fields.begin(), fields.begin() + static_cast<std::ptrdiff_t>(count),
+                             key[leading]) != fields.begin() + static_cast<std::ptrdiff_t>(count)) {
+                ++leading;
+            }
+            if (leading == 0) {
+                continue;
+            }
+            if (!best || leading > bestLeading ||
+                (leading == bestLeading && entry->index.Width() < best->Width())) {
+                best = &entry->index;
+                bestLeading = leading;
             }
         }
         return best;
@@ -839,6 +858,7 @@ struct TCursor::TLocatePlan {
     // An existing index whose first eqCount columns are the plan's: its candidates are compared
     // in the view's order, as long as they are few.
     const TRowIndex* probe = nullptr;
+    std::vector<std::size_t> probeColumns;  // the key column of each leading probe column
 };
 
 namespace {
@@ -1599,7 +1619,22 @@ bool TCursor::Locate(std::string_view fields, std::span<const TValue> values) {
         plan->eqCount = distinct.size();
         plan->index = d.FindIndex(plan->layout);
         if (!plan->index) {
-            plan->probe = d.FindIndexStartingWith(plan->layout, plan->eqCount);
+            plan->probe = d.FindProbe(plan->layout, plan->eqCount);
+            if (plan->probe) {
+                // Where each of the probe's leading columns takes its value in the lookup key.
+                for (std::size_t c = 0; c + 1 < static_cast<std::size_t>(plan->probe->Width());
+                     ++c) {
+                    const auto at =
+                        std::find(plan->layout.begin(),
+                                  plan->layout.begin() + static_cast<std::ptrdiff_t>(plan->eqCount),
+                                  d.IndexFields(*plan->probe)[c]);
+                    if (at == plan->layout.begin() + static_cast<std::ptrdiff_t>(plan->eqCount)) {
+                        break;
+                    }
+                    plan->probeColumns.push_back(
+                        static_cast<std::size_t>(at - plan->layout.begin()));
+                }
+            }
             if (!plan->probe) {
                 plan->index = &d.Index(plan->layout);
             }
@@ -1640,14 +1675,22 @@ bool TCursor::Locate(std::string_view fields, std::span<const TValue> values) {
         return true;
     };
     if (!plan.index) {
-        // An index with the looked-up fields first, in another order than this cursor's: a
-        // few candidates are compared in the cursor's own order, which spares a whole index of
-        // its own for a lookup with one answer (the top concept, a record number). Many
-        // candidates make the index after all.
+        // An index that starts with some of the looked-up fields: its few candidates are
+        // checked for the other fields and compared in the cursor's own order, which spares a
+        // whole index of its own for a lookup with one answer or a handful (the top concept, a
+        // record number, a title among its siblings). Many candidates make the index after all.
         const TRowIndex& probe = *plan.probe;
-        const std::size_t lo = probe.LowerBound(prefix.data(), columns);
-        const std::size_t hi = probe.UpperBound(prefix.data(), columns);
-        if (hi - lo <= kProbeLimit) {
+        std::array<std::int64_t, kMaxKeyColumns + 1> probeKey{};
+        for (std::size_t c = 0; c < plan.probeColumns.size(); ++c) {
+            probeKey[c] = prefix[plan.probeColumns[c]];
+        }
+        const int probeColumns = static_cast<int>(plan.probeColumns.size());
+        const std::size_t lo = probe.LowerBound(probeKey.data(), probeColumns);
+        const std::size_t hi = probe.UpperBound(probeKey.data(), probeColumns);
+        // Scans stay cheap while, all together, they read no more candidates than the table
+        // has records, which is what making the index would read.
+        if (hi - lo <= kProbeLimit || d.probeScanned + (hi - lo) <= d.live) {
+            d.probeScanned += hi - lo;
             std::array<std::int64_t, kMaxKeyColumns + 1> best{};
             std::array<std::int64_t, kMaxKeyColumns + 1> entry{};
             bool found = false;
@@ -1655,7 +1698,10 @@ bool TCursor::Locate(std::string_view fields, std::span<const TValue> values) {
             for (std::size_t r = lo; r < hi; ++r) {
                 const auto slot = static_cast<std::uint32_t>(probe.At(r)[probe.Width() - 1]);
                 const char* row = d.rows[slot].get();
-                if (!matches(row)) {
+                // The lookup's other fields, compared by their keys.
+                d.MakeEntry(plan.layout, row, slot, entry.data());
+                if (!std::equal(prefix.begin(), prefix.begin() + columns, entry.begin()) ||
+                    !matches(row)) {
                     continue;
                 }
                 d.MakeEntry(v.fields, row, slot, entry.data());

@@ -668,14 +668,14 @@ TEST_F(LocateTest, FindsTheFirstMatchInTheCursorsOrder) {
 }
 
 TEST_F(LocateTest, ALookupThroughAnotherCursorsIndexStillFindsTheFirstInItsOwnOrder) {
-    // Parent 20 gets 3 children and parent 21 gets 40 (more than a lookup compares one by one);
+    // Parent 20 gets 3 children and parent 21 gets 300 (more than a lookup compares one by one);
     // list orders fall as records are added, with one tie that order of addition breaks.
     for (int i = 0; i < 3; ++i) {
         AddConcept(concepts, 20, 30 - i, "a");
     }
     AddConcept(concepts, 20, 28, "tie");
-    for (int i = 0; i < 40; ++i) {
-        AddConcept(concepts, 21, 100 - i, "b");
+    for (int i = 0; i < 300; ++i) {
+        AddConcept(concepts, 21, 1000 - i, "b");
     }
     TCursor byParent;  // makes the index by PARENT_NO alone
     byParent.CloneCursor(concepts, true);
@@ -702,6 +702,12 @@ TEST_F(LocateTest, ALookupThroughAnotherCursorsIndexStillFindsTheFirstInItsOwnOr
         EXPECT_EQ(No(byOrder), first);
         EXPECT_EQ(byOrder.FieldByName("TITLE").AsString(), title);
     }
+    // Two fields, of which the index by PARENT_NO narrows one: the title is checked as well.
+    ASSERT_TRUE(byOrder.Locate("TITLE;PARENT_NO", {S("tie"), I(20)}));
+    EXPECT_EQ(byOrder.FieldByName("LIST_ORDER").AsInteger(), 28);
+    EXPECT_FALSE(byOrder.Locate("TITLE;PARENT_NO", {S("tie"), I(21)}));
+    ASSERT_TRUE(byOrder.Locate("TITLE;PARENT_NO", {S("b"), I(21)}));
+    EXPECT_EQ(byOrder.FieldByName("LIST_ORDER").AsInteger(), 701);
     // The tie: list order 28 twice under parent 20; the one added first wins.
     ASSERT_TRUE(byOrder.Locate("PARENT_NO;LIST_ORDER", {I(20), I(28)}));
     EXPECT_EQ(byOrder.FieldByName("TITLE").AsString(), "a");
