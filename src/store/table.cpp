@@ -451,8 +451,8 @@ void SortEntries(std::vector<std::int64_t>& flat, std::size_t width) {
 struct TIndexEntry {
     std::vector<int> fields;
     TRowIndex index;
-    TIndexEntry(std::vector<int> f)
-        : fields(std::move(f)), index(static_cast<int>(fields.size()) + 1) {}
+    TIndexEntry(std::vector<int> f, bool narrow)
+        : fields(std::move(f)), index(static_cast<int>(fields.size()) + 1, narrow) {}
 };
 
 }  // namespace
@@ -557,7 +557,10 @@ struct TTableData {
         if (it != indexes.end()) {
             return it->second->index;
         }
-        auto entry = std::make_unique<TIndexEntry>(fields);
+        // Integer keys and slots fit 32 bits; text hashes and moments do not.
+        const bool narrow = std::all_of(fields.begin(), fields.end(),
+                                        [&](int f) { return IsIntegerKind(defs[f].Kind); });
+        auto entry = std::make_unique<TIndexEntry>(fields, narrow);
         const std::size_t width = fields.size() + 1;
         std::vector<std::int64_t> flat(live * width);
         std::size_t n = 0;

@@ -24,7 +24,10 @@ bool PrefixLess(const TEntry& a, const TEntry& b, int columns) {
 // Drives a TRowIndex and a std::set with the same operations and compares them.
 class TIndexHarness {
 public:
-    TIndexHarness(int width, std::uint32_t seed) : m_index(width), m_rng(seed) {}
+    // A narrow harness inserts only values a narrow index keeps in 32 bits, and probes with
+    // values it does not (which must still compare right).
+    TIndexHarness(int width, std::uint32_t seed, bool narrow = false)
+        : m_index(width, narrow), m_rng(seed), m_narrow(narrow) {}
 
     TRowIndex& Index() { return m_index; }
     std::mt19937& Rng() { return m_rng; }
@@ -92,7 +95,8 @@ public:
             ASSERT_EQ(Row(r), sorted[r]) << "random rank " << r;
         }
         for (int i = 0; i < probes; ++i) {
-            TEntry key = !sorted.empty() && i % 2 == 0 ? sorted[anyRank(m_rng)] : RandomKey();
+            TEntry key =
+                !sorted.empty() && i % 2 == 0 ? sorted[anyRank(m_rng)] : RandomKey(m_probeExtremes);
             if (i % 3 == 0 && key.back() < std::numeric_limits<std::int64_t>::max()) {
                 key.back() += 1;  // a key between or beside entries
             }
@@ -114,22 +118,20 @@ public:
     }
 
     // Key columns from a small range so that prefixes repeat; now and then an extreme value.
-    TEntry RandomKey() {
+    TEntry RandomKey(const std::vector<std::int64_t>& extremes) {
         TEntry e(static_cast<std::size_t>(m_index.Width()));
         std::uniform_int_distribution<int> small(-4, 12);
-        std::uniform_int_distribution<int> rare(0, 49);
+        std::uniform_int_distribution<std::size_t> rare(0, 24 * extremes.size());
         for (auto& c : e) {
-            const int r = rare(m_rng);
-            c = r == 0   ? std::numeric_limits<std::int64_t>::min()
-                : r == 1 ? std::numeric_limits<std::int64_t>::max()
-                         : small(m_rng);
+            const std::size_t r = rare(m_rng);
+            c = r < extremes.size() ? extremes[r] : small(m_rng);
         }
         return e;
     }
 
     // A new entry: random key columns and a unique last column, like a record slot.
     TEntry NewEntry() {
-        TEntry e = RandomKey();
+        TEntry e = RandomKey(m_narrow ? kNarrowExtremes : m_probeExtremes);
         e.back() = m_nextSlot++;
         return e;
     }
@@ -140,9 +142,18 @@ private:
         return TEntry(p, p + m_index.Width());
     }
 
+    static constexpr std::int64_t kMin64 = std::numeric_limits<std::int64_t>::min();
+    static constexpr std::int64_t kMax64 = std::numeric_limits<std::int64_t>::max();
+    static constexpr std::int64_t kMin32 = std::numeric_limits<std::int32_t>::min();
+    static constexpr std::int64_t kMax32 = std::numeric_limits<std::int32_t>::max();
+    inline static const std::vector<std::int64_t> kNarrowExtremes{kMin64, kMin32 + 1, kMax32};
+
     TRowIndex m_index;
     std::set<TEntry> m_model;
     std::mt19937 m_rng;
+    bool m_narrow;
+    std::vector<std::int64_t> m_probeExtremes{kMin64,     kMax64,     kMin32,    kMin32 - 1,
+                                              kMin32 + 1, kMax32 + 1, kMin64 + 1};
     std::int64_t m_nextSlot = 0;
 };
 
@@ -186,6 +197,58 @@ TEST(RowIndexTest, RandomInsertEraseMatchesModel) {
                 }
             }
         }
+    }
+}
+
+// The same in a narrow index: its entries are kept in 32 bits, and keys that do not fit them
+// (null excepted) still find their place among the entries.
+TEST(RowIndexTest, NarrowIndexMatchesModel) {
+    for (const std::uint32_t seed : kSeeds) {
+        for (const int width : {1, 2, 3}) {
+            SCOPED_TRACE("seed " + std::to_string(seed) + " width " + std::to_string(width));
+            TIndexHarness h(width, seed, true);
+            std::uniform_int_distribution<int> percent(0, 99);
+            for (int n = 0; n < 6000; ++n) {
+                if (h.Model().empty() || percent(h.Rng()) < 70) {
+                    h.Insert(h.NewEntry());
+                } else {
+                    h.Erase(h.PickExisting());
+                }
+                if (n % 500 == 0) {
+                    h.CheckAll(30);
+                }
+                if (HasFatalFailure()) {
+                    return;
+                }
+            }
+            h.BulkLoad(2000);
+            h.CheckAll(50);
+            EXPECT_TRUE(h.Index().Narrow());
+        }
+    }
+}
+
+// An entry that does not fit 32 bits turns a narrow index wide, keeping every entry and rank;
+// an entry that does not fit cannot be present, so erasing it is refused.
+TEST(RowIndexTest, AnEntryThatDoesNotFitMakesANarrowIndexWide) {
+    for (const std::int64_t misfit :
+         {std::int64_t{std::numeric_limits<std::int32_t>::min()}, std::int64_t{1} << 40}) {
+        SCOPED_TRACE(misfit);
+        TIndexHarness h(2, 5, true);
+        h.BulkLoad(1500);
+        ASSERT_TRUE(h.Index().Narrow());
+        const std::uint64_t before = h.Index().Version();
+        h.Erase(TEntry{misfit, 0});
+        EXPECT_EQ(h.Index().Version(), before);
+        h.Insert(TEntry{misfit, 1 << 20});
+        EXPECT_FALSE(h.Index().Narrow());
+        h.CheckAll(50);
+        h.Erase(TEntry{misfit, 1 << 20});
+        h.Insert(h.NewEntry());
+        h.CheckAll(50);
+        // A bulk load of entries that fit makes it narrow again.
+        h.BulkLoad(100);
+        EXPECT_TRUE(h.Index().Narrow());
     }
 }
 
