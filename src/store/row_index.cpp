@@ -232,7 +232,7 @@ void TSortedBlocks<T>::RebuildFenwick() {
 
 template <typename T>
 void TSortedBlocks<T>::Insert(const std::int64_t* entry) {
-    T encoded[kMaxColumns];
+    T encoded[kMaxColumns]{};
     for (int i = 0; i < m_width; ++i) {
         encoded[i] = Encode(entry[i]);
     }
