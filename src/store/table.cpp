@@ -114,8 +114,9 @@ private:
 constexpr std::int64_t kNullKey = std::numeric_limits<std::int64_t>::min();
 // Columns of one index entry besides the slot: constrained fields, then order fields.
 constexpr int kMaxKeyColumns = 15;
-// Candidates a lookup always compares one by one rather than make an index of its own.
-constexpr std::size_t kProbeLimit = 256;
+// Candidates that lookups of a table may compare one by one, all together, rather than make an
+// index of their own: at least this many, or an eighth of the table.
+constexpr std::size_t kMinProbeBudget = 256;
 constexpr std::size_t kMaxFields = 64;
 
 // Content stamps come from one counter for all tables, so no two contents ever share one.
@@ -709,8 +710,15 @@ struct TTableData {
         }
     }
 
-    // A record's bytes from one value per field, each already as the field keeps it.
-    std::size_t EncodedSize(std::span<const TLoadedValue> values) const {
+    // A record's bytes from one value per field, each already as the field keeps it: values
+    // read from a packet (TLoadedValue) or an edit's (TEditValue), encoded without a copy.
+    static std::int64_t NumberOf(const TLoadedValue& v, TFieldKind) { return v.Number; }
+    static std::int64_t NumberOf(const TEditValue& v, TFieldKind kind) {
+        return kind == TFieldKind::DateTime ? v.Milliseconds : std::int64_t{v.Integer};
+    }
+
+    template <typename V>
+    std::size_t EncodedSize(std::span<const V> values) const {
         std::size_t size = layout.fixedSize;
         for (int t : layout.textFields) {
             if (!values[t].Null) {
@@ -720,22 +728,24 @@ struct TTableData {
         return size;
     }
 
-    void EncodeInto(std::span<const TLoadedValue> values, char* row) const {
+    template <typename V>
+    void EncodeInto(std::span<const V> values, char* row) const {
         std::uint64_t nulls = 0;
         std::size_t textAt = layout.fixedSize;
         for (std::size_t i = 0; i < defs.size(); ++i) {
             char* p = row + layout.offset[i];
-            const TLoadedValue& v = values[i];
+            const V& v = values[i];
             if (v.Null) {
                 nulls |= std::uint64_t{1} << i;
             }
             switch (defs[i].Kind) {
                 case TFieldKind::AutoInc:
                 case TFieldKind::Integer:
-                    Store<std::int32_t>(p, v.Null ? 0 : static_cast<std::int32_t>(v.Number));
+                    Store<std::int32_t>(
+                        p, v.Null ? 0 : static_cast<std::int32_t>(NumberOf(v, defs[i].Kind)));
                     break;
                 case TFieldKind::DateTime:
-                    Store<std::int64_t>(p, v.Null ? 0 : v.Number);
+                    Store<std::int64_t>(p, v.Null ? 0 : NumberOf(v, defs[i].Kind));
                     break;
                 case TFieldKind::Text:
                 case TFieldKind::Memo: {
@@ -755,17 +765,9 @@ struct TTableData {
     }
 
     TRowPtr EncodeRow(const std::vector<TEditValue>& values) const {
-        std::vector<TLoadedValue>& fields = encodeScratch;
-        fields.resize(defs.size());
-        for (std::size_t i = 0; i < defs.size(); ++i) {
-            const TEditValue& v = values[i];
-            fields[i].Null = v.Null;
-            fields[i].Number =
-                defs[i].Kind == TFieldKind::DateTime ? v.Milliseconds : std::int64_t{v.Integer};
-            fields[i].Text = v.Text;
-        }
-        TRowPtr row = TRowPtr::Owned(EncodedSize(fields));
-        EncodeInto(fields, row.get());
+        const std::span<const TEditValue> span(values.data(), defs.size());
+        TRowPtr row = TRowPtr::Owned(EncodedSize(span));
+        EncodeInto(span, row.get());
         return row;
     }
 
@@ -1690,9 +1692,10 @@ bool TCursor::Locate(std::string_view fields, std::span<const TValue> values) {
         const int probeColumns = static_cast<int>(plan.probeColumns.size());
         const std::size_t lo = probe.LowerBound(probeKey.data(), probeColumns);
         const std::size_t hi = probe.UpperBound(probeKey.data(), probeColumns);
-        // Scans stay cheap while, all together, they read no more candidates than the table
-        // has records, which is what making the index would read.
-        if (hi - lo <= kProbeLimit || d.probeScanned + (hi - lo) <= d.live) {
+        // Scans stay cheap while, all together, they read fewer candidates than an eighth of
+        // the table: a few lookups never pay for a whole index, and frequent ones soon get it
+        // and run as fast as with it from the start.
+        if (d.probeScanned + (hi - lo) <= std::max(kMinProbeBudget, d.live / 8)) {
             d.probeScanned += hi - lo;
             std::array<std::int64_t, kMaxKeyColumns + 1> best{};
             std::array<std::int64_t, kMaxKeyColumns + 1> entry{};
@@ -1922,8 +1925,9 @@ void TTable::AppendLoadedRecord(std::span<const TLoadedValue> values) {
                                                               : std::string::npos));
         }
     }
-    char* row = d.arena.Allocate(d.EncodedSize(stored));
-    d.EncodeInto(stored, row);
+    const std::span<const TLoadedValue> span(stored.data(), stored.size());
+    char* row = d.arena.Allocate(d.EncodedSize(span));
+    d.EncodeInto(span, row);
     d.Append(TRowPtr::InArena(row));
 }
 
