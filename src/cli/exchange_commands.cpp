@@ -11,6 +11,7 @@
 #include "csv_export.h"
 #include "data_module.h"
 #include "invalid_bytes_answer.h"
+#include "loaded_ontology.h"
 #include "ontology.h"
 #include "ontology_tables.h"
 #include "output_files.h"
@@ -96,18 +97,10 @@ std::int32_t ParseRecordNumber(const std::string& text, std::string_view what) {
 }
 
 // One ontology loaded with a seeker over it; the store asks nothing (saves are in place).
-struct TExchangeSession {
-    store::TSimpleStoreContext Context;
-    store::TFixedAnswer Answers{store::TAnswer::Yes};
-    store::TDataModule1 Store{Context};
+struct TExchangeSession : TLoadedOntology {
     engine::TDataModuleSeeker Seeker{Store, Answers};
-    store::TOntology Ontology;
 
-    explicit TExchangeSession(const std::string& path) {
-        Store.SetQuestioner(Answers);
-        Ontology.SetFileName(path);
-        Store.LoadOntologyFile(Ontology);
-    }
+    explicit TExchangeSession(const std::string& path) : TLoadedOntology(path) {}
 
     std::string TitleOf(std::int32_t no) {
         store::TTable& c = Store.DtStOriginalConcepts;

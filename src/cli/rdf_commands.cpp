@@ -4,8 +4,10 @@
 
 #include "cli.h"
 #include "data_module.h"
+#include "loaded_ontology.h"
 #include "ontology.h"
 #include "output_files.h"
+#include "progress_lines.h"
 #include "rdf_export.h"
 #include "rdf_import.h"
 
@@ -151,32 +153,6 @@ const char* SyntaxName(exchange::TRdfSyntax syntax) {
     return "";
 }
 
-// About ten lines of progress, and only for runs long enough to want them.
-class TProgressLines {
-public:
-    TProgressLines(std::ostream& err, std::string_view command, std::string_view unit,
-                   std::int64_t threshold)
-        : m_err(err), m_command(command), m_unit(unit), m_threshold(threshold) {}
-
-    void operator()(std::int64_t done, std::int64_t total) {
-        if (total < m_threshold || total <= 0) {
-            return;
-        }
-        const std::int64_t tenth = done * 10 / total;
-        if (tenth != m_shown) {
-            m_shown = tenth;
-            m_err << m_command << ": " << done << '/' << total << ' ' << m_unit << '\n';
-        }
-    }
-
-private:
-    std::ostream& m_err;
-    std::string_view m_command;
-    std::string_view m_unit;
-    std::int64_t m_threshold;
-    std::int64_t m_shown = -1;
-};
-
 }  // namespace
 
 int RunExportRdf(const TParsedArguments& args, std::ostream& out, std::ostream& err,
@@ -201,18 +177,11 @@ int RunExportRdf(const TParsedArguments& args, std::ostream& out, std::ostream& 
         return kExitFailure;
     }
 
-    store::TSimpleStoreContext context;
-    store::TFixedAnswer answers{store::TAnswer::Yes};
-    store::TDataModule1 data(context);
-    data.SetQuestioner(answers);
-    store::TOntology ontology;
-    ontology.SetFileName(in);
-    data.LoadOntologyFile(ontology);
-
+    TLoadedOntology loaded(in);
     TProgressLines progress(err, "export-rdf", "concepts", 10'000);
-    const exchange::TRdfExportResult result =
-        exchange::ExportRdfFile(data, ontology, options, rdf, store::RealFileSystem(),
-                                [&](int done, int total) { progress(done, total); });
+    const exchange::TRdfExportResult result = exchange::ExportRdfFile(
+        loaded.Store, loaded.Ontology, options, rdf, store::RealFileSystem(),
+        [&](int done, int total) { progress(done, total); });
     if (result.Replaced > 0) {
         err << kProgram << ": warning: " << result.Replaced
             << " character(s) that are not code page 932, or control characters, were written "

@@ -6,6 +6,7 @@
 #include "concept_search.h"
 #include "data_module.h"
 #include "date_time.h"
+#include "loaded_ontology.h"
 #include "ontology.h"
 #include "ontology_tables.h"
 
@@ -95,11 +96,8 @@ int RunSearch(const TParsedArguments& args, std::ostream& out, std::ostream& /*e
         }
     }
 
-    store::TSimpleStoreContext context;
-    store::TDataModule1 data(context);
-    store::TOntology ontology;
-    ontology.SetFileName(args.Positionals[0]);
-    data.LoadOntologyFile(ontology);
+    TLoadedOntology loaded(args.Positionals[0]);
+    store::TDataModule1& data = loaded.Store;
 
     search::TConceptSearch search(data);
     const search::TSearchResult result = all ? search.ShowAll() : search.Search(needle, options);

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "cli.h"
-#include "data_module.h"
-#include "ontology.h"
+#include "loaded_ontology.h"
 #include "output_files.h"
+#include "progress_lines.h"
 #include "word_export.h"
 
 namespace velmora::cli {
@@ -40,26 +40,14 @@ int RunExportDocx(const TParsedArguments& args, std::ostream& out, std::ostream&
         return kExitFailure;
     }
 
-    store::TSimpleStoreContext context;
-    store::TFixedAnswer answers{store::TAnswer::Yes};
-    store::TDataModule1 data(context);
-    data.SetQuestioner(answers);
-    store::TOntology ontology;
-    ontology.SetFileName(in);
-    data.LoadOntologyFile(ontology);
-
+    TLoadedOntology loaded(in);
     int sections = 0;
-    int shownTenth = -1;
-    exchange::ExportWordFile(data, ontology, docx, [&](int done, int total) {
+    TProgressLines progress(err, "export-docx", "sections");
+    exchange::ExportWordFile(loaded.Store, loaded.Ontology, docx, [&](int done, int total) {
         sections = total;
-        // About ten lines however large the ontology is.
-        const int tenth = done * 10 / total;
-        if (tenth != shownTenth) {
-            shownTenth = tenth;
-            err << "export-docx: " << done << '/' << total << " sections\n";
-        }
+        progress(done, total);
     });
-    out << "export-docx: wrote " << docx << " (" << data.DtStOriginalConcepts.RecordCount()
+    out << "export-docx: wrote " << docx << " (" << loaded.Store.DtStOriginalConcepts.RecordCount()
         << " concepts, " << sections << " sections)\n";
     return kExitOk;
 }

@@ -46,21 +46,9 @@ public:
     }
 
     std::size_t Read(void* buffer, std::size_t n) override {
-        std::size_t done = 0;
-        while (done < n) {
-            const ssize_t r = ::read(m_fd, static_cast<char*>(buffer) + done, n - done);
-            if (r < 0 && errno == EINTR) {
-                continue;
-            }
-            if (r < 0) {
-                Fail(m_path, errno);
-            }
-            if (r == 0) {
-                break;
-            }
-            done += static_cast<std::size_t>(r);
-        }
-        return done;
+        return ReadAll(buffer, n, [this](char* at, std::size_t left, std::size_t) {
+            return ::read(m_fd, at, left);
+        });
     }
 
     void Write(const void* buffer, std::size_t n) override {
@@ -92,22 +80,10 @@ public:
     }
 
     std::size_t ReadAt(void* buffer, std::size_t n, std::int64_t offset) override {
-        std::size_t done = 0;
-        while (done < n) {
-            const ssize_t r = ::pread(m_fd, static_cast<char*>(buffer) + done, n - done,
-                                      static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
-            if (r < 0 && errno == EINTR) {
-                continue;
-            }
-            if (r < 0) {
-                Fail(m_path, errno);
-            }
-            if (r == 0) {
-                break;
-            }
-            done += static_cast<std::size_t>(r);
-        }
-        return done;
+        return ReadAll(buffer, n, [this, offset](char* at, std::size_t left, std::size_t done) {
+            return ::pread(m_fd, at, left,
+                           static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+        });
     }
 
     std::int64_t Size() override {
@@ -133,6 +109,27 @@ public:
     }
 
 private:
+    // Reads until n bytes are in or the file ends, retrying interrupted calls; `next` reads
+    // up to `left` bytes to `at` after `done` bytes so far, as read(2) does.
+    template <typename TNext>
+    std::size_t ReadAll(void* buffer, std::size_t n, TNext next) {
+        std::size_t done = 0;
+        while (done < n) {
+            const ssize_t r = next(static_cast<char*>(buffer) + done, n - done, done);
+            if (r < 0 && errno == EINTR) {
+                continue;
+            }
+            if (r < 0) {
+                Fail(m_path, errno);
+            }
+            if (r == 0) {
+                break;
+            }
+            done += static_cast<std::size_t>(r);
+        }
+        return done;
+    }
+
     int m_fd;
     std::string m_path;
 };
