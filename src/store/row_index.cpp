@@ -69,10 +69,18 @@ private:
     std::unique_ptr<TBlock> NewBlock() const;
     void MakeRoom(TBlock& block) const;  // before an insert into the block
     std::size_t BlockCount(const TBlock& b) const { return b.data.size() / m_width; }
-    int Compare(const T* stored, const std::int64_t* key, int columns) const;
+    // Keys are of type K: T when they are encoded like the entries (a narrow index compares
+    // 32-bit values then), or 64-bit values compared with decoded entries.
+    template <typename K>
+    static int Compare(const T* stored, const K* key, int columns);
     // Index of the first block whose last entry is >= key (or > key when `upper`).
-    std::size_t FindBlock(const std::int64_t* key, int columns, bool upper) const;
+    template <typename K>
+    std::size_t FindBlock(const K* key, int columns, bool upper) const;
+    template <typename K>
+    std::size_t Bound(const K* key, int columns, bool upper) const;
     std::size_t Bound(const std::int64_t* key, int columns, bool upper) const;
+    // The entry as it is stored. REQUIRES: every column fits T.
+    void EncodeEntry(const std::int64_t* entry, T* out) const;
     std::size_t BlockStart(std::size_t block) const;  // rank of the block's first entry
     void FenwickAdd(std::size_t block, std::ptrdiff_t delta);
     void UpdateLastEntry(std::size_t block);
@@ -111,9 +119,10 @@ void TSortedBlocks<T>::MakeRoom(TBlock& block) const {
 }
 
 template <typename T>
-int TSortedBlocks<T>::Compare(const T* stored, const std::int64_t* key, int columns) const {
+template <typename K>
+int TSortedBlocks<T>::Compare(const T* stored, const K* key, int columns) {
     for (int i = 0; i < columns; ++i) {
-        const std::int64_t a = Decode(stored[i]);
+        const K a = std::is_same_v<K, T> ? K(stored[i]) : K(Decode(stored[i]));
         if (a != key[i]) {
             return a < key[i] ? -1 : 1;
         }
@@ -122,7 +131,16 @@ int TSortedBlocks<T>::Compare(const T* stored, const std::int64_t* key, int colu
 }
 
 template <typename T>
-std::size_t TSortedBlocks<T>::FindBlock(const std::int64_t* key, int columns, bool upper) const {
+void TSortedBlocks<T>::EncodeEntry(const std::int64_t* entry, T* out) const {
+    for (int i = 0; i < m_width; ++i) {
+        assert((std::is_same_v<T, std::int64_t> || FitsNarrow(entry[i])));
+        out[i] = Encode(entry[i]);
+    }
+}
+
+template <typename T>
+template <typename K>
+std::size_t TSortedBlocks<T>::FindBlock(const K* key, int columns, bool upper) const {
     // Searches the packed copy of the blocks' last entries, which stays in cache.
     std::size_t lo = 0;
     std::size_t hi = m_blocks.size();
@@ -139,7 +157,8 @@ std::size_t TSortedBlocks<T>::FindBlock(const std::int64_t* key, int columns, bo
 }
 
 template <typename T>
-std::size_t TSortedBlocks<T>::Bound(const std::int64_t* key, int columns, bool upper) const {
+template <typename K>
+std::size_t TSortedBlocks<T>::Bound(const K* key, int columns, bool upper) const {
     const std::size_t block = FindBlock(key, columns, upper);
     if (block == m_blocks.size()) {
         return m_size;
@@ -157,6 +176,23 @@ std::size_t TSortedBlocks<T>::Bound(const std::int64_t* key, int columns, bool u
         }
     }
     return BlockStart(block) + lo;
+}
+
+template <typename T>
+std::size_t TSortedBlocks<T>::Bound(const std::int64_t* key, int columns, bool upper) const {
+    if constexpr (!std::is_same_v<T, std::int64_t>) {
+        // Encoding keeps the order of the values that fit, so such a key is compared as
+        // stored; one that does not fit is compared with the decoded entries.
+        T encoded[kMaxColumns];
+        for (int i = 0; i < columns; ++i) {
+            if (!FitsNarrow(key[i])) {
+                return Bound<std::int64_t>(key, columns, upper);
+            }
+            encoded[i] = Encode(key[i]);
+        }
+        return Bound<T>(encoded, columns, upper);
+    }
+    return Bound<std::int64_t>(key, columns, upper);
 }
 
 template <typename T>
@@ -233,16 +269,14 @@ void TSortedBlocks<T>::RebuildFenwick() {
 template <typename T>
 void TSortedBlocks<T>::Insert(const std::int64_t* entry) {
     T encoded[kMaxColumns]{};
-    for (int i = 0; i < m_width; ++i) {
-        encoded[i] = Encode(entry[i]);
-    }
+    EncodeEntry(entry, encoded);
     ++m_version;
     ++m_size;
     // Rising keys (new records, a table being loaded) go after the last entry: no search.
     if (!m_blocks.empty()) {
         const std::size_t last = m_blocks.size() - 1;
         if (m_counts[last] < kMaxBlockEntries &&
-            Compare(m_lastEntries.data() + last * m_width, entry, m_width) < 0) {
+            Compare(m_lastEntries.data() + last * m_width, encoded, m_width) < 0) {
             MakeRoom(*m_blocks[last]);
             m_blocks[last]->data.insert(m_blocks[last]->data.end(), encoded, encoded + m_width);
             ++m_counts[last];
@@ -258,7 +292,7 @@ void TSortedBlocks<T>::Insert(const std::int64_t* entry) {
         return;
     }
     // The block that holds the first entry greater than the new one, or the last block.
-    std::size_t block = FindBlock(entry, m_width, true);
+    std::size_t block = FindBlock(encoded, m_width, true);
     if (block == m_blocks.size()) {
         --block;
     }
@@ -268,7 +302,7 @@ void TSortedBlocks<T>::Insert(const std::int64_t* entry) {
     std::size_t hi = count;
     while (lo < hi) {
         const std::size_t mid = (lo + hi) / 2;
-        if (Compare(b.data.data() + mid * m_width, entry, m_width) > 0) {
+        if (Compare(b.data.data() + mid * m_width, encoded, m_width) > 0) {
             hi = mid;
         } else {
             lo = mid + 1;
@@ -333,7 +367,9 @@ void TSortedBlocks<T>::BulkLoad(const std::vector<std::int64_t>& entries) {
 
 template <typename T>
 bool TSortedBlocks<T>::Erase(const std::int64_t* entry) {
-    const std::size_t block = FindBlock(entry, m_width, false);
+    T encoded[kMaxColumns]{};
+    EncodeEntry(entry, encoded);
+    const std::size_t block = FindBlock(encoded, m_width, false);
     if (block == m_blocks.size()) {
         return false;
     }
@@ -343,13 +379,13 @@ bool TSortedBlocks<T>::Erase(const std::int64_t* entry) {
     std::size_t hi = count;
     while (lo < hi) {
         const std::size_t mid = (lo + hi) / 2;
-        if (Compare(b.data.data() + mid * m_width, entry, m_width) >= 0) {
+        if (Compare(b.data.data() + mid * m_width, encoded, m_width) >= 0) {
             hi = mid;
         } else {
             lo = mid + 1;
         }
     }
-    if (lo == count || Compare(b.data.data() + lo * m_width, entry, m_width) != 0) {
+    if (lo == count || Compare(b.data.data() + lo * m_width, encoded, m_width) != 0) {
         return false;
     }
     ++m_version;

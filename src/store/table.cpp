@@ -157,6 +157,57 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// Hash of a field name as compared, from its length and three of its letters (either case alike):
+// enough to tell a table's few field names apart, and cheaper than reading the whole name.
+std::size_t FieldNameHash(std::string_view name) {
+    const auto upper = [](char c) {
+        return static_cast<std::size_t>(
+            static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c));
+    };
+    if (name.empty()) {
+        return 0;
+    }
+    return name.size() * 131 + upper(name.front()) * 31 + upper(name[name.size() / 2]) * 7 +
+           upper(name.back());
+}
+
+// Field numbers by name, for the lookups by name that every read of a field makes: an open
+// hash table, so a lookup costs one hash and one comparison however many fields there are.
+class TFieldNames {
+public:
+    explicit TFieldNames(const std::vector<TFieldDef>& defs) {
+        std::size_t size = 8;
+        while (size < defs.size() * 2) {
+            size *= 2;
+        }
+        m_slots.assign(size, -1);
+        for (std::size_t i = 0; i < defs.size(); ++i) {
+            if (Find(defs, defs[i].Name) >= 0) {
+                continue;  // a repeated name: the first one answers, as a scan would
+            }
+            std::size_t at = FieldNameHash(defs[i].Name) & (size - 1);
+            while (m_slots[at] >= 0) {
+                at = (at + 1) & (size - 1);
+            }
+            m_slots[at] = static_cast<int>(i);
+        }
+    }
+
+    // REQUIRES: defs are the ones the table was made from.
+    int Find(const std::vector<TFieldDef>& defs, std::string_view name) const {
+        const std::size_t mask = m_slots.size() - 1;
+        for (std::size_t at = FieldNameHash(name) & mask; m_slots[at] >= 0; at = (at + 1) & mask) {
+            if (EqualsIgnoringAsciiCase(defs[static_cast<std::size_t>(m_slots[at])].Name, name)) {
+                return m_slots[at];
+            }
+        }
+        return -1;
+    }
+
+private:
+    std::vector<int> m_slots;  // field number, or -1 for an empty slot
+};
+
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
         s.remove_prefix(1);
@@ -459,7 +510,8 @@ struct TIndexEntry {
 }  // namespace
 
 struct TTableData {
-    explicit TTableData(std::vector<TFieldDef> d) : defs(std::move(d)), layout(defs) {
+    explicit TTableData(std::vector<TFieldDef> d)
+        : defs(std::move(d)), layout(defs), fieldNames(defs) {
         if (defs.size() > kMaxFields) {
             throw ETableError("テーブルの項目が多すぎます (最大 64)");
         }
@@ -475,6 +527,7 @@ struct TTableData {
 
     std::vector<TFieldDef> defs;
     TRowLayout layout;
+    TFieldNames fieldNames;
     int autoIncField = -1;
     TRowArena arena;               // the records as they were loaded
     std::size_t probeScanned = 0;  // candidates read by lookups without an index of their own
@@ -1077,13 +1130,7 @@ std::vector<int> TCursor::ParseFieldList(std::string_view names) const {
 }
 
 int TCursor::FindFieldIndex(std::string_view name) const {
-    const auto& defs = FieldDefs();
-    for (std::size_t i = 0; i < defs.size(); ++i) {
-        if (EqualsIgnoringAsciiCase(defs[i].Name, name)) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
+    return m_data ? m_data->fieldNames.Find(m_data->defs, name) : -1;
 }
 
 TField TCursor::FieldByName(std::string_view name) {
@@ -1271,7 +1318,9 @@ void TCursor::Sync() {
     CheckActive();
     TView& v = *m_view;
     bool masterMoved = false;
-    if (v.valid && m_master && !Trim(m_masterFields).empty()) {
+    // A valid view was built with the current master fields; it has a master only if they
+    // name some.
+    if (v.valid && m_master && v.master != nullptr) {
         m_master->Sync();
         if (v.master != m_master || v.masterSerial != m_master->m_moveSerial) {
             masterMoved = true;

@@ -856,8 +856,18 @@ TEST_F(TableTest, UnknownFieldName) {
     } catch (const ETableError& e) {
         EXPECT_STREQ(e.what(), "項目 'NOPE' が見つかりません");
     }
-    EXPECT_EQ(concepts.FindFieldIndex("NOPE"), -1);
-    EXPECT_EQ(concepts.FindFieldIndex("PARENT_NO"), 3);
+    // Names are found in either case; a name that shares length and letters at the ends and the
+    // middle with a field is still a different name.
+    const std::pair<const char*, int> kNames[] = {
+        {"PARENT_NO", 3},   {"parent_no", 3}, {"Parent_No", 3}, {"PXRENT_NO", -1},
+        {"PARENT_NOX", -1}, {"NOPE", -1},     {"", -1},
+    };
+    for (const auto& [name, index] : kNames) {
+        EXPECT_EQ(concepts.FindFieldIndex(name), index) << name;
+    }
+    for (int i = 0; i < static_cast<int>(concepts.FieldDefs().size()); ++i) {
+        EXPECT_EQ(concepts.FindFieldIndex(concepts.FieldDefs()[i].Name), i);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
