@@ -636,8 +636,8 @@ TCsvImportResult TCsvImportWizard::Import(const std::function<void(int, int)>& p
         concepts.FieldByName(store::kFieldDateEdition).SetAsDateTime(now);
         concepts.FieldByName(store::kFieldEditor).SetAsString(editor.empty() ? author : editor);
         concepts.FieldByName(store::kFieldListOrder).SetAsInteger(store::kNotOrdered);
+        m_store.StampIdentifierOfNewConcept();
         concepts.Post();
-        m_store.StampIdentifier();
         const std::int32_t no = concepts.FieldByName(store::kFieldRecordNo).AsInteger();
         result.Concepts.push_back(no);
         if (withLabels) {

@@ -160,9 +160,9 @@ std::int32_t TDataModule1::AppendConcept(const std::string& title, std::int32_t 
     c.FieldByName(kFieldListOrder).SetAsInteger(kNotOrdered);
     c.FieldByName(kFieldDescription).SetAsString(m_context.ConceptDescrDefault());
     c.FieldByName(kFieldComment).SetAsString(m_context.ConceptCommentDefault());
+    StampIdentifierOfNewConcept();
     c.Post();
     const std::int32_t no = c.FieldByName(kFieldRecordNo).AsInteger();
-    StampIdentifier();
     if (!termString.empty()) {
         AppendAssociation(no, FindOrAddLabel(termString));
     }
@@ -193,6 +193,12 @@ void TDataModule1::StampIdentifier() {
     c.Edit();
     c.FieldByName(kFieldIdentifier).SetAsString(identifier);
     c.Post();
+}
+
+void TDataModule1::StampIdentifierOfNewConcept() {
+    TTable& c = DtStOriginalConcepts;
+    c.FieldByName(kFieldIdentifier)
+        .SetAsString(ConceptIdentifier(c.AutoIncValue(), c.FieldByName(kFieldTitle).AsString()));
 }
 
 std::unique_ptr<TConceptData> TDataModule1::GetParentConcept(const TConceptData& item) {

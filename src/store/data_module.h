@@ -142,6 +142,9 @@ public:
     std::unique_ptr<TConceptData> AddNewConcept(const TConceptData& parent);
     // Sets IDENTIFIER of the concept table's current record from its RECORD_NO and TITLE.
     void StampIdentifier();
+    // The same for a concept being appended, before its Post: the number it will get is the
+    // table's next automatic number. One Post then makes the whole record.
+    void StampIdentifierOfNewConcept();
     // The concept under which item is shown, or null for the top concept.
     std::unique_ptr<TConceptData> GetParentConcept(const TConceptData& item);
     std::int32_t GetParentNo(std::int32_t conceptNo);  // EUnableToFind when missing
