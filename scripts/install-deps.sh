@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev clang-format libzip-dev
   qt6-base-dev libqt6svg6 qt6-translations-l10n libicu-dev fonts-ipafont-gothic fonts-ipafont-mincho xvfb xauth
-  libreoffice-writer-nogui python3-uno poppler-utils libraptor2-dev raptor2-utils)
+  libreoffice-writer-nogui python3-uno poppler-utils libraptor2-dev raptor2-utils libxml2-dev)
 
 missing=()
 for p in "${packages[@]}"; do

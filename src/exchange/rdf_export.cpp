@@ -15,6 +15,7 @@
 #include "ontology_tables.h"
 #include "rdf_raptor.h"
 #include "rdf_vocabulary.h"
+#include "rdf_xml_writer.h"
 
 namespace velmora::exchange {
 
@@ -43,13 +44,54 @@ const char* SerializerName(TRdfSyntax syntax) {
     return "turtle";
 }
 
-// Writes statements through a Raptor serializer into a sink, in pieces of about 64 KiB. An
-// exception of the sink cannot cross Raptor's C frames: it is kept and thrown again afterwards.
+// The subject or object of a statement as the RDF/XML writer takes it; the text is the term's.
+TRdfNode Node(const raptor_term* term) {
+    TRdfNode node;
+    const auto text = [](const unsigned char* s, std::size_t length) {
+        return std::string_view(reinterpret_cast<const char*>(s), length);
+    };
+    switch (term->type) {
+        case RAPTOR_TERM_TYPE_BLANK:
+            node.Kind = TRdfNode::TKind::Blank;
+            node.Text = text(term->value.blank.string, term->value.blank.string_len);
+            break;
+        case RAPTOR_TERM_TYPE_LITERAL: {
+            const raptor_term_literal_value& literal = term->value.literal;
+            node.Kind = TRdfNode::TKind::Literal;
+            node.Text = text(literal.string, literal.string_len);
+            if (literal.language != nullptr) {
+                node.Language = text(literal.language, literal.language_len);
+            }
+            if (literal.datatype != nullptr) {
+                std::size_t length = 0;
+                const unsigned char* iri = raptor_uri_as_counted_string(literal.datatype, &length);
+                node.Datatype = text(iri, length);
+            }
+            break;
+        }
+        default: {
+            std::size_t length = 0;
+            const unsigned char* iri = raptor_uri_as_counted_string(term->value.uri, &length);
+            node.Kind = TRdfNode::TKind::Iri;
+            node.Text = text(iri, length);
+            break;
+        }
+    }
+    return node;
+}
+
+// Writes statements into a sink, in pieces of about 64 KiB: Turtle and N-Triples through a
+// Raptor serializer, RDF/XML through TRdfXmlWriter. An exception of the sink cannot cross
+// Raptor's C frames: it is kept and thrown again afterwards.
 class TTripleWriter {
 public:
     TTripleWriter(TRaptorWorld& world, TRdfSyntax syntax,
                   const std::function<void(std::string_view)>& sink)
         : m_world(world), m_sink(sink) {
+        if (syntax == TRdfSyntax::RdfXml) {
+            m_xml = std::make_unique<TRdfXmlWriter>(sink);
+            return;
+        }
         m_serializer = raptor_new_serializer(world.World(), SerializerName(syntax));
         static const raptor_iostream_handler handler = {
             2,       nullptr, nullptr, &TTripleWriter::WriteByte, &TTripleWriter::WriteBytes,
@@ -65,12 +107,26 @@ public:
     TTripleWriter& operator=(const TTripleWriter&) = delete;
 
     void Namespace(std::string_view iri, const char* prefix) {
+        if (m_xml) {
+            m_xml->Namespace(iri, prefix);
+            return;
+        }
         TRaptorUri uri(m_world, iri);
         raptor_serializer_set_namespace(m_serializer, uri.Get(),
                                         reinterpret_cast<const unsigned char*>(prefix));
     }
-    void Start() { Check(raptor_serializer_start_to_iostream(m_serializer, nullptr, m_stream)); }
+    void Start() {
+        if (m_xml) {
+            m_xml->Start();
+            return;
+        }
+        Check(raptor_serializer_start_to_iostream(m_serializer, nullptr, m_stream));
+    }
     void End() {
+        if (m_xml) {
+            m_xml->End();
+            return;
+        }
         Check(raptor_serializer_serialize_end(m_serializer));
         raptor_free_iostream(m_stream);  // flushes through the handler
         m_stream = nullptr;
@@ -80,6 +136,19 @@ public:
 
     // Takes over subject and object.
     void Emit(raptor_term* subject, raptor_uri* predicate, raptor_term* object) {
+        if (m_xml) {
+            const std::unique_ptr<raptor_term, void (*)(raptor_term*)> ownSubject(subject,
+                                                                                  raptor_free_term);
+            const std::unique_ptr<raptor_term, void (*)(raptor_term*)> ownObject(object,
+                                                                                 raptor_free_term);
+            std::size_t length = 0;
+            const unsigned char* iri = raptor_uri_as_counted_string(predicate, &length);
+            m_xml->Statement(Node(subject),
+                             std::string_view(reinterpret_cast<const char*>(iri), length),
+                             Node(object));
+            ++m_triples;
+            return;
+        }
         raptor_statement statement;
         raptor_statement_init(&statement, m_world.World());
         statement.subject = subject;
@@ -144,6 +213,7 @@ private:
 
     TRaptorWorld& m_world;
     const std::function<void(std::string_view)>& m_sink;
+    std::unique_ptr<TRdfXmlWriter> m_xml;
     raptor_serializer* m_serializer = nullptr;
     raptor_iostream* m_stream = nullptr;
     std::string m_buffer;

@@ -11,6 +11,7 @@
 #include "ontology_tables.h"
 #include "rdf_export.h"
 #include "rdf_import.h"
+#include "rdf_xml_writer.h"
 #include "store_fixture.h"
 
 namespace velmora::exchange {
@@ -416,6 +417,73 @@ TEST(RdfExport, DefaultBaseAndOptionChecks) {
     for (const std::string_view bad : {"example.org/o", "http://a b/", "http://a/<x>", ":x"}) {
         EXPECT_FALSE(IsAbsoluteIri(bad)) << bad;
     }
+}
+
+TEST(RdfXmlWriter, PredicatesSplitAtTheXmlNameAtTheirEnd) {
+    const struct {
+        std::string_view Iri, Namespace, Local;
+    } kCases[] = {
+        {"http://a/b#name", "http://a/b#", "name"},
+        {"http://a/x-1.2", "http://a/", "x-1.2"},
+        {"http://a/123abc", "http://a/123", "abc"},  // a name cannot start with a digit
+        {"http://a/_1", "http://a/", "_1"},
+        {"http://a/%E5%90%8D", "http://a/%E5%90%8", "D"},  // nor with "%"
+        {"http://a/名前", "http://a/", "名前"},
+        {"http://a/1", "http://a/1", ""},
+        {"http://a/", "http://a/", ""},
+    };
+    for (const auto& c : kCases) {
+        const auto [ns, local] = SplitIriForXml(c.Iri);
+        EXPECT_EQ(ns, c.Namespace) << c.Iri;
+        EXPECT_EQ(local, c.Local) << c.Iri;
+    }
+}
+
+TEST(RdfXmlWriter, GroupsBySubjectEscapesAndDeclaresUnknownNamespaces) {
+    std::string xml;
+    TRdfXmlWriter writer([&](std::string_view piece) { xml += piece; });
+    writer.Namespace("http://a/", "a");
+    writer.Start();
+    const TRdfNode subject{TRdfNode::TKind::Iri, "http://a/1?x=1&y=\"2\"", {}, {}};
+    writer.Statement(subject, "http://a/text",
+                     {TRdfNode::TKind::Literal, "<b> & \"c\"\nline 2", "ja", {}});
+    writer.Statement(
+        subject, "http://other/p",
+        {TRdfNode::TKind::Literal, "7", {}, "http://www.w3.org/2001/XMLSchema#integer"});
+    writer.Statement(subject, "http://a/part", {TRdfNode::TKind::Blank, "r1", {}, {}});
+    writer.Statement({TRdfNode::TKind::Blank, "r1", {}, {}}, "http://a/of",
+                     {TRdfNode::TKind::Iri, "http://a/2", {}, {}});
+    EXPECT_THROW(
+        writer.Statement(subject, "http://a/1", {TRdfNode::TKind::Iri, "http://a/2", {}, {}}),
+        ERdfError);
+    writer.End();
+    for (
+        const std::string_view expected :
+        {R"(xmlns:a="http://a/")",
+         R"(<rdf:Description rdf:about="http://a/1?x=1&amp;y=&quot;2&quot;">)",
+         "<a:text xml:lang=\"ja\">&lt;b&gt; &amp; &quot;c&quot;\nline 2</a:text>",
+         R"(<ns0:p xmlns:ns0="http://other/" rdf:datatype="http://www.w3.org/2001/XMLSchema#integer">7</ns0:p>)",
+         R"(<a:part rdf:nodeID="r1"/>)", R"(<rdf:Description rdf:nodeID="r1">)",
+         R"(<a:of rdf:resource="http://a/2"/>)", "</rdf:RDF>"}) {
+        EXPECT_NE(xml.find(expected), std::string::npos) << expected << "\n" << xml;
+    }
+    // One description for the three statements in a row about the first subject.
+    EXPECT_EQ(xml.find("rdf:about", xml.find("rdf:about") + 1), std::string::npos) << xml;
+}
+
+TEST(RdfXmlWriter, AFailingSinkFailsTheWrite) {
+    TRdfXmlWriter writer([](std::string_view) { throw store::EVelmoraError("disk full"); });
+    writer.Start();
+    const std::string text(100000, 'x');
+    const TRdfNode subject{TRdfNode::TKind::Iri, "http://a/1", {}, {}};
+    EXPECT_THROW(
+        {
+            for (int i = 0; i < 10; ++i) {
+                writer.Statement(subject, "http://a/p", {TRdfNode::TKind::Literal, text, {}, {}});
+            }
+            writer.End();
+        },
+        store::EVelmoraError);
 }
 
 }  // namespace
