@@ -1,5 +1,6 @@
 // The RDF export: the whole ontology as SKOS or OWL in Turtle, RDF/XML or N-Triples, written
-// through the Raptor serializer so that escaping and syntax are the library's, not ours.
+// through Raptor's serializer (Turtle, N-Triples) or libxml2's text writer (RDF/XML,
+// rdf_xml_writer.h), so that escaping and syntax are the libraries', not ours.
 //
 // Concepts are named base IRI + record number (numbers are never reused, so the names stay
 // stable across saves and edits); the ontology or concept scheme is the base IRI itself. What
