@@ -302,6 +302,15 @@ std::string_view RowText(const TRowLayout& layout, const char* row, int field) {
     return {};
 }
 
+// A scan of all records reads rows that edits and appends left all over the heap; asking for a
+// row some way ahead hides most of the wait for memory.
+void PrefetchAhead(const std::vector<TRowPtr>& rows, std::size_t slot) {
+    constexpr std::size_t kAhead = 8;
+    if (slot + kAhead < rows.size()) {
+        __builtin_prefetch(rows[slot + kAhead].get());
+    }
+}
+
 std::size_t RowSize(const TRowLayout& layout, const char* row) {
     std::size_t size = layout.fixedSize;
     for (int t : layout.textFields) {
@@ -2003,7 +2012,9 @@ void TTable::NoteAutoIncRaisedFrom(std::int32_t stored) {
 void TTable::ForEachRecord(const std::function<void(std::span<const TValue>)>& visit) const {
     const TTableData& d = Data();
     std::vector<TValue> values(d.defs.size());
-    for (const TRowPtr& row : d.rows) {
+    for (std::size_t slot = 0; slot < d.rows.size(); ++slot) {
+        PrefetchAhead(d.rows, slot);
+        const TRowPtr& row = d.rows[slot];
         if (!row) {
             continue;
         }
@@ -2016,8 +2027,9 @@ void TTable::ForEachRecord(const std::function<void(std::span<const TValue>)>& v
 
 void TTable::ForEachRecordView(const std::function<void(const TRecordView&)>& visit) const {
     const TTableData& d = Data();
-    for (const TRowPtr& row : d.rows) {
-        if (row) {
+    for (std::size_t slot = 0; slot < d.rows.size(); ++slot) {
+        PrefetchAhead(d.rows, slot);
+        if (const TRowPtr& row = d.rows[slot]) {
             visit(TRecordView(d, row.get()));
         }
     }
