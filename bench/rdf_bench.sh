@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Figures of export-rdf and import-rdf on generated ontologies of 100,000 and 1,000,000
-# concepts: each direction's wall time, peak memory and file size, for SKOS in Turtle and OWL in
-# RDF/XML and N-Triples; then a 45,000-concept ontology in OWL RDF/XML (about the number of
-# classes of the Gene Ontology) in both directions. One run each: the largest take a while.
+# Figures of export-rdf and import-rdf on generated ontologies: first 45,000 concepts (about the
+# number of classes of the Gene Ontology) in OWL RDF/XML, then 100,000 and 1,000,000 concepts
+# in OWL RDF/XML, SKOS Turtle and OWL N-Triples; each direction's wall time, CPU time, peak
+# memory and file size. One run each: the largest take a while.
 #
 #   bench/rdf_bench.sh [VELMORA_CLI] [WORK_DIR]
 #
