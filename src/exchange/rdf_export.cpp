@@ -549,7 +549,6 @@ TRdfExportResult ExportRdf(store::TDataModule1& store, const store::TOntology& o
             link(c, inScheme, baseUri);
             if (parent == 0) {
                 link(c, topConceptOf, baseUri);
-                link(baseUri, hasTopConcept, c);
             }
         }
         const std::string_view title = r.Text(fTitle);
@@ -585,12 +584,9 @@ TRdfExportResult ExportRdf(store::TDataModule1& store, const store::TOntology& o
                      world.LiteralTerm(DateTimeText(r.DateTime(fEdited)), xsdDateTime, {}));
         }
         text(c, contributor, r.Text(fEditor), false);
+        const TRaptorUri parentUri = numbered({}, parent);
         if (parent != 0) {
-            const TRaptorUri parentUri = numbered({}, parent);
             link(c, broader, parentUri.Get());
-            if (!owl) {
-                link(parentUri.Get(), narrower, c);
-            }
         }
         if (!r.IsNull(fOrder)) {
             integer(c, listOrder, r.Integer(fOrder));
@@ -600,6 +596,15 @@ TRdfExportResult ExportRdf(store::TDataModule1& store, const store::TOntology& o
         }
         if (!r.IsNull(fY)) {
             integer(c, iconY, r.Integer(fY));
+        }
+        // The statements about the parent or the scheme last, so that the concept's own stay
+        // together (one rdf:Description in RDF/XML).
+        if (!owl) {
+            if (parent != 0) {
+                link(parentUri.Get(), narrower, c);
+            } else {
+                link(baseUri, hasTopConcept, c);
+            }
         }
         ++result.Concepts;
         if (progress && (++done % 1000 == 0 || done == total)) {
