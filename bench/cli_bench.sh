@@ -11,32 +11,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bin=${1:-build/release/src/cli/velmora-cli}
-[ -x "$bin" ] || { echo "no $bin: build it with cmake --preset release && cmake --build --preset release -j2" >&2; exit 1; }
-if [ -n "${2:-}" ]; then
-  work=$2
-  mkdir -p "$work"
-else
-  work=$(mktemp -d /tmp/velmora-cli-bench.XXXXXX)
-  trap 'rm -rf "$work"' EXIT
-fi
+. bench/cli_bench_setup.sh cli-bench "$@"
 
-if [ ! -x /usr/bin/time ]; then
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends time >/dev/null
-fi
-
-# measure CMD...: runs it under /usr/bin/time -v and prints "SECONDS PEAK_KB".
-measure() {
-  /usr/bin/time -v "$@" >/dev/null 2>"$work/time.txt" || { cat "$work/time.txt" >&2; exit 1; }
-  awk -F': ' '
-    /Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i] }
-    /Maximum resident set size/ { kb = $2 }
-    END { printf "%.2f %d\n", s, kb }' "$work/time.txt"
-}
-
-# median3 CMD...: the median of three runs as "SECONDS PEAK_KB" (peak of the median run).
+# median3 CMD...: the median of three runs as measure prints it (peak of the median run).
 median3() {
   { measure "$@"; measure "$@"; measure "$@"; } | sort -n | sed -n 2p
 }
@@ -46,11 +23,11 @@ printf '%-10s %8s %11s %8s %9s %8s %13s\n' concepts "file MB" "generate s" "info
 for n in 100000 1000000; do
   file="$work/gen-$n.ont"
   rm -f "$file" "$work/バックアップ-gen-$n.ont"
-  read -r gen_s _ < <(measure "$bin" generate "$n" "$file" --seed 1)
+  read -r gen_s _ _ < <(measure "$bin" generate "$n" "$file" --seed 1)
   size_mb=$(awk -v b="$(stat -c %s "$file")" 'BEGIN { printf "%.1f", b / 1048576 }')
-  read -r info_s _ < <(median3 "$bin" info "$file")
-  read -r resave_s _ < <(median3 "$bin" resave "$file")
-  read -r copy_s copy_kb < <(median3 "$bin" copy "$file" "$work/copy-$n.ont" --force)
+  read -r info_s _ _ < <(median3 "$bin" info "$file")
+  read -r resave_s _ _ < <(median3 "$bin" resave "$file")
+  read -r copy_s _ copy_kb < <(median3 "$bin" copy "$file" "$work/copy-$n.ont" --force)
   printf '%-10s %8s %11s %8s %9s %8s %13.0f\n' "$n" "$size_mb" "$gen_s" "$info_s" "$resave_s" \
     "$copy_s" "$(awk -v k="$copy_kb" 'BEGIN { print k / 1024 }')"
   rm -f "$work/copy-$n.ont" "$work/バックアップ-copy-$n.ont" "$work/バックアップ-gen-$n.ont"
@@ -58,7 +35,7 @@ done
 
 # The Word export of the 100,000-concept ontology: a document of some 40,000 sections.
 docx="$work/gen-100000.docx"
-read -r docx_s docx_kb < <(median3 "$bin" export-docx "$work/gen-100000.ont" "$docx" --force)
+read -r docx_s _ docx_kb < <(median3 "$bin" export-docx "$work/gen-100000.ont" "$docx" --force)
 printf '\n%-10s %8s %14s %9s\n' concepts "docx s" "docx peak MB" "docx MB"
 printf '%-10s %8s %14.0f %9s\n' 100000 "$docx_s" "$(awk -v k="$docx_kb" 'BEGIN { print k / 1024 }')" \
   "$(awk -v b="$(stat -c %s "$docx")" 'BEGIN { printf "%.1f", b / 1048576 }')"

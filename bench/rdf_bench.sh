@@ -11,26 +11,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bin=${1:-build/release/src/cli/velmora-cli}
-[ -x "$bin" ] || { echo "no $bin: build it with cmake --preset release && cmake --build --preset release -j2" >&2; exit 1; }
-if [ -n "${2:-}" ]; then
-  work=$2
-  mkdir -p "$work"
-else
-  work=$(mktemp -d /tmp/velmora-rdf-bench.XXXXXX)
-  trap 'rm -rf "$work"' EXIT
-fi
-[ -x /usr/bin/time ] || { echo "needs /usr/bin/time (Debian package time)" >&2; exit 1; }
+. bench/cli_bench_setup.sh rdf-bench "$@"
 
-# measure CMD...: runs it under /usr/bin/time -v and prints "SECONDS CPU_SECONDS PEAK_MB" (CPU:
-# user + system, steadier than the wall time on a shared machine).
-measure() {
-  /usr/bin/time -v "$@" >/dev/null 2>"$work/time.txt" || { cat "$work/time.txt" >&2; exit 1; }
-  awk -F': ' '
-    /Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i] }
-    /User time \(seconds\)/ || /System time \(seconds\)/ { cpu += $2 }
-    /Maximum resident set size/ { kb = $2 }
-    END { printf "%7.2f s %7.2f s cpu %6d MB", s, cpu, kb / 1024 }' "$work/time.txt"
+# measured CMD...: measure's figures as "SECONDS s CPU s cpu PEAK MB".
+measured() {
+  measure "$@" | awk '{ printf "%7.2f s %7.2f s cpu %6d MB", $1, $2, $3 / 1024 }'
 }
 
 size_mb() { du -m "$1" | cut -f1; }
@@ -38,10 +23,10 @@ size_mb() { du -m "$1" | cut -f1; }
 run() {  # N AS FORMAT EXT
   local n=$1 as=$2 format=$3 ext=$4 ont="$work/g$1.ont" rdf="$work/g$1.$4"
   local out
-  out=$(measure "$bin" export-rdf "$ont" "$rdf" --as "$as" --format "$format" --force)
+  out=$(measured "$bin" export-rdf "$ont" "$rdf" --as "$as" --format "$format" --force)
   printf '%9d  %-4s %-8s export %s %6d MB file\n' "$n" "$as" "$format" "$out" "$(size_mb "$rdf")"
   rm -f "$work/back.ont"
-  if out=$(measure "$bin" import-rdf "$rdf" "$work/back.ont" --as "$as" 2>/dev/null); then
+  if out=$(measured "$bin" import-rdf "$rdf" "$work/back.ont" --as "$as" 2>/dev/null); then
     printf '%9d  %-4s %-8s import %s\n' "$n" "$as" "$format" "$out"
   else  # Turtle beyond 1 GiB is refused (doc/rdf_exchange.md)
     printf '%9d  %-4s %-8s import refused: %s\n' "$n" "$as" "$format" "$(grep -m1 velmora-cli "$work/time.txt")"

@@ -434,6 +434,13 @@ TRdfExportResult ExportRdf(store::TDataModule1& store, const store::TOntology& o
         out.Emit(ref(subject), predicate,
                  world.LiteralTerm(std::string_view(digits, end - digits), xsdInteger, {}));
     };
+    // A record's integer field, left out when null.
+    const auto field = [&](raptor_uri* subject, raptor_uri* predicate, const TRecordView& r,
+                           int index) {
+        if (!r.IsNull(index)) {
+            integer(subject, predicate, r.Integer(index));
+        }
+    };
 
     out.Namespace(v::kRdf, "rdf");
     out.Namespace(v::kRdfs, "rdfs");
@@ -588,15 +595,9 @@ TRdfExportResult ExportRdf(store::TDataModule1& store, const store::TOntology& o
         if (parent != 0) {
             link(c, broader, parentUri.Get());
         }
-        if (!r.IsNull(fOrder)) {
-            integer(c, listOrder, r.Integer(fOrder));
-        }
-        if (!r.IsNull(fX)) {
-            integer(c, iconX, r.Integer(fX));
-        }
-        if (!r.IsNull(fY)) {
-            integer(c, iconY, r.Integer(fY));
-        }
+        field(c, listOrder, r, fOrder);
+        field(c, iconX, r, fX);
+        field(c, iconY, r, fY);
         // The statements about the parent or the scheme last, so that the concept's own stay
         // together (one rdf:Description in RDF/XML).
         if (!owl) {
@@ -659,15 +660,9 @@ TRdfExportResult ExportRdf(store::TDataModule1& store, const store::TOntology& o
         link(m, mirrorOf, to);
         link(m, shownUnder, from);
         integer(m, linkCode, code);
-        if (!r.IsNull(nOrder)) {
-            integer(m, listOrder, r.Integer(nOrder));
-        }
-        if (!r.IsNull(nX)) {
-            integer(m, iconX, r.Integer(nX));
-        }
-        if (!r.IsNull(nY)) {
-            integer(m, iconY, r.Integer(nY));
-        }
+        field(m, listOrder, r, nOrder);
+        field(m, iconX, r, nX);
+        field(m, iconY, r, nY);
         ++result.MirrorImages;
     });
 

@@ -739,6 +739,12 @@ struct TRdfImport::TState {
                 slot = *n;
             }
         };
+        // Texts that only one statement should give: the first one counts.
+        const auto first = [&](std::string& slot) {
+            if (slot.empty()) {
+                slot.assign(text);
+            }
+        };
         const bool owl = Owl();
         switch (p) {
             case TPredicate::PrefLabel:
@@ -783,29 +789,19 @@ struct TRdfImport::TState {
                 Keep(d.SchemeDetails().Audience, text, rank);
                 break;
             case TPredicate::DcCreator:
-                if (d.SchemeDetails().Creator.empty()) {
-                    d.SchemeDetails().Creator.assign(text);
-                }
+                first(d.SchemeDetails().Creator);
                 break;
             case TPredicate::DcCreated:
-                if (d.Created.empty()) {
-                    d.Created.assign(text);
-                }
+                first(d.Created);
                 break;
             case TPredicate::DcModified:
-                if (d.Modified.empty()) {
-                    d.Modified.assign(text);
-                }
+                first(d.Modified);
                 break;
             case TPredicate::DcContributor:
-                if (d.Editor.empty()) {
-                    d.Editor.assign(text);
-                }
+                first(d.Editor);
                 break;
             case TPredicate::DcIdentifier:
-                if (d.Identifier.empty()) {
-                    d.Identifier.assign(text);
-                }
+                first(d.Identifier);
                 break;
             case TPredicate::OwnListOrder:
                 number(d.ListOrder);

@@ -10,6 +10,14 @@ namespace {
 const unsigned char* Bytes(std::string_view text) {
     return reinterpret_cast<const unsigned char*>(text.data());
 }
+
+// Raptor answers a failed allocation with null.
+raptor_term* Made(raptor_term* term) {
+    if (term == nullptr) {
+        throw std::bad_alloc();
+    }
+    return term;
+}
 }  // namespace
 
 TRaptorWorld::TRaptorWorld() {
@@ -64,38 +72,22 @@ std::string TRaptorWorld::TakeMessage() {
 }
 
 raptor_term* TRaptorWorld::IriTerm(std::string_view iri) {
-    raptor_term* term = raptor_new_term_from_counted_uri_string(m_world, Bytes(iri), iri.size());
-    if (term == nullptr) {
-        throw std::bad_alloc();
-    }
-    return term;
+    return Made(raptor_new_term_from_counted_uri_string(m_world, Bytes(iri), iri.size()));
 }
 
 raptor_term* TRaptorWorld::UriTerm(raptor_uri* uri) {
-    raptor_term* term = raptor_new_term_from_uri(m_world, uri);
-    if (term == nullptr) {
-        throw std::bad_alloc();
-    }
-    return term;
+    return Made(raptor_new_term_from_uri(m_world, uri));
 }
 
 raptor_term* TRaptorWorld::BlankTerm(std::string_view id) {
-    raptor_term* term = raptor_new_term_from_counted_blank(m_world, Bytes(id), id.size());
-    if (term == nullptr) {
-        throw std::bad_alloc();
-    }
-    return term;
+    return Made(raptor_new_term_from_counted_blank(m_world, Bytes(id), id.size()));
 }
 
 raptor_term* TRaptorWorld::LiteralTerm(std::string_view text, raptor_uri* datatype,
                                        std::string_view language) {
-    raptor_term* term = raptor_new_term_from_counted_literal(
-        m_world, Bytes(text), text.size(), datatype, language.empty() ? nullptr : Bytes(language),
-        static_cast<unsigned char>(language.size()));
-    if (term == nullptr) {
-        throw std::bad_alloc();
-    }
-    return term;
+    return Made(raptor_new_term_from_counted_literal(m_world, Bytes(text), text.size(), datatype,
+                                                     language.empty() ? nullptr : Bytes(language),
+                                                     static_cast<unsigned char>(language.size())));
 }
 
 TRaptorUri::TRaptorUri(TRaptorWorld& world, std::string_view iri)

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,57 +20,58 @@ bool HaveRapper() {
     return std::system("command -v rapper >/dev/null 2>&1") == 0;
 }
 
-// What rapper (an independent reader) makes of a file: its triple count, or -1 on an error.
-long RapperTriples(const std::string& syntax, const std::string& path) {
-    const std::string command = "rapper -c -i " + syntax + " '" + path + "' 2>&1";
+// What rapper (an independent reader) prints for a file, or nullopt (and a failure) when it
+// fails.
+std::optional<std::string> Rapper(const std::string& options, const std::string& path) {
+    const std::string command = "rapper " + options + " '" + path + "' 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
-        return -1;
+        ADD_FAILURE() << command;
+        return std::nullopt;
     }
     std::string output;
-    char buffer[256];
+    char buffer[4096];
     while (fgets(buffer, sizeof buffer, pipe) != nullptr) {
         output += buffer;
     }
     if (pclose(pipe) != 0) {
         ADD_FAILURE() << output;
-        return -1;
+        return std::nullopt;
     }
-    const std::size_t at = output.find("returned ");
-    return at == std::string::npos ? -1 : std::stol(output.substr(at + 9));
+    return output;
+}
+
+// A file's triple count as rapper reads it, or -1 on an error.
+long RapperTriples(const std::string& syntax, const std::string& path) {
+    const auto output = Rapper("-c -i " + syntax, path);
+    const std::size_t at = output ? output->find("returned ") : std::string::npos;
+    return at == std::string::npos ? -1 : std::stol(output->substr(at + 9));
 }
 
 // The statements of a file as rapper reads them, as sorted N-Triples lines with every blank
 // node named alike (readers name blank nodes as they like).
 std::vector<std::string> RapperStatements(const std::string& syntax, const std::string& path) {
-    const std::string command = "rapper -q -i " + syntax + " -o ntriples '" + path + "'";
-    FILE* pipe = popen(command.c_str(), "r");
     std::vector<std::string> lines;
-    if (pipe == nullptr) {
+    const auto output = Rapper("-q -i " + syntax + " -o ntriples", path);
+    if (!output) {
         return lines;
     }
     std::string line;
-    char buffer[4096];
-    while (fgets(buffer, sizeof buffer, pipe) != nullptr) {
-        line += buffer;
-        if (line.back() == '\n') {
-            std::string named;
-            for (std::size_t i = 0; i < line.size(); ++i) {
-                named += line[i];
-                if (line.compare(i, 2, "_:") == 0) {
-                    named += ":b";
-                    for (i += 2;
-                         i < line.size() && std::isalnum(static_cast<unsigned char>(line[i]));
-                         ++i) {
-                    }
-                    --i;
-                }
+    for (std::size_t i = 0; i < output->size(); ++i) {
+        const char c = (*output)[i];
+        line += c;
+        if (output->compare(i, 2, "_:") == 0) {
+            line += ":b";
+            for (i += 2;
+                 i < output->size() && std::isalnum(static_cast<unsigned char>((*output)[i]));
+                 ++i) {
             }
-            lines.push_back(named);
+            --i;
+        } else if (c == '\n') {
+            lines.push_back(std::move(line));
             line.clear();
         }
     }
-    EXPECT_EQ(pclose(pipe), 0) << path;
     std::sort(lines.begin(), lines.end());
     return lines;
 }

@@ -80,6 +80,26 @@ public:
         return *std::prev(m_model.end(), static_cast<std::ptrdiff_t>(m_model.size() - n));
     }
 
+    // `steps` random changes: an insert with `insertPercent` chance (always when empty), else
+    // the erasure of an existing entry; a full check with `probes` probes every `checkEvery`
+    // steps. Stops at the first fatal failure.
+    void RandomChanges(int steps, int insertPercent, int checkEvery, int probes) {
+        std::uniform_int_distribution<int> percent(0, 99);
+        for (int step = 0; step < steps; ++step) {
+            if (m_model.empty() || percent(m_rng) < insertPercent) {
+                Insert(NewEntry());
+            } else {
+                Erase(PickExisting());
+            }
+            if (step % checkEvery == 0) {
+                CheckAll(probes);
+            }
+            if (::testing::Test::HasFatalFailure()) {
+                return;
+            }
+        }
+    }
+
     // Full comparison: size, every rank in order and at random, and bound searches on prefixes
     // of every length, for keys that are present and keys that fall between entries.
     void CheckAll(int probes) {
@@ -207,19 +227,9 @@ TEST(RowIndexTest, NarrowIndexMatchesModel) {
         for (const int width : {1, 2, 3}) {
             SCOPED_TRACE("seed " + std::to_string(seed) + " width " + std::to_string(width));
             TIndexHarness h(width, seed, true);
-            std::uniform_int_distribution<int> percent(0, 99);
-            for (int n = 0; n < 6000; ++n) {
-                if (h.Model().empty() || percent(h.Rng()) < 70) {
-                    h.Insert(h.NewEntry());
-                } else {
-                    h.Erase(h.PickExisting());
-                }
-                if (n % 500 == 0) {
-                    h.CheckAll(30);
-                }
-                if (HasFatalFailure()) {
-                    return;
-                }
+            h.RandomChanges(6000, 70, 500, 30);
+            if (HasFatalFailure()) {
+                return;
             }
             h.BulkLoad(2000);
             h.CheckAll(50);
@@ -306,19 +316,9 @@ TEST(RowIndexTest, BulkLoadThenChanges) {
         }
         h.BulkLoad(count);
         h.CheckAll(50);
-        std::uniform_int_distribution<int> percent(0, 99);
-        for (int step = 0; step < 4000; ++step) {
-            if (h.Model().empty() || percent(h.Rng()) < 50) {
-                h.Insert(h.NewEntry());
-            } else {
-                h.Erase(h.PickExisting());
-            }
-            if (step % 400 == 0) {
-                h.CheckAll(10);
-            }
-            if (HasFatalFailure()) {
-                return;
-            }
+        h.RandomChanges(4000, 50, 400, 10);
+        if (HasFatalFailure()) {
+            return;
         }
         h.CheckAll(50);
     }
